@@ -1,0 +1,386 @@
+#include "sim/camera_sim.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace lumicord::sim {
+
+namespace {
+
+constexpr std::uint8_t BLOCK_OK = 0xD2;
+constexpr std::uint8_t BLOCK_RESEND = 0xE3;
+constexpr std::uint8_t COMMAND_END = 0x1A;
+constexpr std::uint8_t COMPLETION = 0x00;
+constexpr std::size_t COMMAND_LENGTH = 8;
+constexpr int EARLY_DONE_MS = 200;
+constexpr int BITS_PER_BYTE = 11;  // start, 8 data, parity, stop
+constexpr std::size_t FIFO_BYTES = 16;
+
+enum : std::uint8_t {
+    OP_INIT = 0x41,
+    OP_GET_PICTURE = 0x51,
+    OP_PICTURE_INFO = 0x55,
+    OP_THUMBNAIL = 0x56,
+    OP_RESOLUTION = 0x71,
+    OP_SNAP = 0x77,
+    OP_ERASE = 0x7A,
+    OP_STATUS = 0x7F,
+};
+
+struct speed_code {
+    long speed;
+    speed_t constant;
+    std::uint8_t hi, lo;
+};
+constexpr std::array<speed_code, 5> SPEED_CODES = {{
+    {9600, B9600, 0x96, 0x00},
+    {19200, B19200, 0x19, 0x20},
+    {38400, B38400, 0x38, 0x40},
+    {57600, B57600, 0x57, 0x60},
+    {115200, B115200, 0x11, 0x52},
+}};
+
+long speed_of(speed_t constant) {
+    for (const speed_code& c : SPEED_CODES)
+        if (c.constant == constant) return c.speed;
+    return 0;
+}
+
+void write_all(int fd, const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        const ssize_t n = ::write(fd, bytes, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) {
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+                continue;
+            }
+            return;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < count; ++i) sum ^= bytes[i];
+    return sum;
+}
+
+}  // namespace
+
+camera_sim::camera_sim(camera_config camera, fault_config faults, pacing_config pacing)
+    : camera_(std::move(camera)), faults_(faults), pacing_(pacing) {
+    std::array<char, 128> name{};
+    if (openpty(&master_, &slave_keepalive_, name.data(), nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    slave_path_ = name.data();
+    // Our own hold on the slave keeps the master readable while the program
+    // under test closes and reopens the device.
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_keepalive_, F_SETFD, FD_CLOEXEC);
+    if (pipe2(control_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe failed");
+    thread_ = std::thread([this] { serve(); });
+}
+
+camera_sim::~camera_sim() {
+    const std::uint8_t stop = 'q';
+    write_all(control_[1], &stop, 1);
+    thread_.join();
+    ::close(master_);
+    ::close(slave_keepalive_);
+    ::close(control_[0]);
+    ::close(control_[1]);
+}
+
+void camera_sim::settle() {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t ticket = ++sync_requested_;
+    lock.unlock();
+    const std::uint8_t sync = 's';
+    write_all(control_[1], &sync, 1);
+    lock.lock();
+    settled_.wait(lock, [&] { return sync_done_ >= ticket; });
+}
+
+std::vector<logged_byte> camera_sim::received() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+std::vector<camera_sim::heard_command> camera_sim::commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+camera_config camera_sim::camera() const {
+    std::lock_guard lock(mutex_);
+    return camera_;
+}
+
+long camera_sim::camera_speed() const {
+    std::lock_guard lock(mutex_);
+    return speed_;
+}
+
+int camera_sim::blocks_sent() const {
+    std::lock_guard lock(mutex_);
+    return block_count_;
+}
+
+termios camera_sim::line_settings() const {
+    termios t{};
+    tcgetattr(master_, &t);
+    return t;
+}
+
+void camera_sim::log_to(std::FILE* stream) {
+    std::lock_guard lock(mutex_);
+    log_stream_ = stream;
+}
+
+long camera_sim::host_speed() const {
+    // On Linux the master reports the settings the slave's user applied.
+    termios t{};
+    if (tcgetattr(master_, &t) != 0) return 0;
+    return speed_of(cfgetospeed(&t));
+}
+
+std::optional<int> camera_sim::next_timeout_ms() const {
+    if (!done_) return std::nullopt;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(done_->due - std::chrono::steady_clock::now());
+    return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+}
+
+void camera_sim::serve() {
+    std::array<std::uint8_t, 4096> buffer{};
+    for (;;) {
+        int timeout = -1;
+        {
+            std::lock_guard lock(mutex_);
+            if (auto t = next_timeout_ms()) timeout = *t;
+        }
+        std::array<pollfd, 2> fds{{{master_, POLLIN, 0}, {control_[0], POLLIN, 0}}};
+        const int ready = ::poll(fds.data(), fds.size(), timeout);
+        if (ready < 0 && errno != EINTR) return;
+        if (fds[0].revents & POLLIN) drain_master();
+        {
+            std::lock_guard lock(mutex_);
+            if (done_ && std::chrono::steady_clock::now() >= done_->due) {
+                const pending_done done = *done_;
+                done_.reset();
+                finish_done(done);
+            }
+        }
+        if (fds[1].revents & POLLIN) {
+            const ssize_t n = ::read(control_[0], buffer.data(), buffer.size());
+            bool stop = false;
+            bool sync = false;
+            for (ssize_t i = 0; i < n; ++i) {
+                stop = stop || buffer[static_cast<std::size_t>(i)] == 'q';
+                sync = sync || buffer[static_cast<std::size_t>(i)] == 's';
+            }
+            if (stop) return;
+            if (sync) {
+                // Everything the host wrote before asking is in the master's
+                // queue by now: handle it before answering.
+                drain_master();
+                std::lock_guard lock(mutex_);
+                sync_done_ = sync_requested_;
+                settled_.notify_all();
+            }
+        }
+        if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN)) {
+            // Cannot happen while we hold the slave open; avoid spinning if it does.
+            ::poll(nullptr, 0, 10);
+        }
+    }
+}
+
+void camera_sim::drain_master() {
+    std::array<std::uint8_t, 4096> buffer{};
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer.data(), buffer.size());
+        if (n <= 0) return;
+        std::lock_guard lock(mutex_);
+        handle_input(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+void camera_sim::handle_input(const std::uint8_t* bytes, std::size_t count) {
+    const long line_speed = host_speed();
+    for (std::size_t i = 0; i < count; ++i) {
+        // A camera at another speed than the host sees only garbage.
+        const bool heard = line_speed == speed_;
+        log_.push_back({bytes[i], line_speed, heard});
+        if (log_stream_ != nullptr) {
+            std::fprintf(log_stream_, "%ld %02X %s\n", line_speed, bytes[i], heard ? "heard" : "garbled");
+            std::fflush(log_stream_);
+        }
+        if (heard && !silent_) handle_byte(bytes[i]);
+    }
+}
+
+void camera_sim::handle_byte(std::uint8_t byte) {
+    if (transfer_) {
+        if (byte == BLOCK_OK) {
+            transfer& t = *transfer_;
+            ++t.next_block;
+            t.attempt = 0;
+            if (t.next_block * t.block_size >= t.payload.size()) {
+                transfer_.reset();
+                if (!faults_.no_completion) emit_byte(COMPLETION);
+            } else {
+                send_current_block();
+            }
+            return;
+        }
+        if (byte == BLOCK_RESEND) {
+            ++transfer_->attempt;
+            send_current_block();
+            return;
+        }
+        // Anything else: the host has given up on the transfer.
+        transfer_.reset();
+    }
+    command_.push_back(byte);
+    if (command_.size() < COMMAND_LENGTH) return;
+    if (command_[COMMAND_LENGTH - 1] != COMMAND_END) {
+        // Out of step: slide along until a command's shape lines up.
+        command_.erase(command_.begin());
+        return;
+    }
+    handle_command();
+    command_.clear();
+}
+
+void camera_sim::handle_command() {
+    ++command_count_;
+    commands_.push_back({command_, host_speed()});
+    if (faults_.silent_from_command != 0 && command_count_ >= faults_.silent_from_command) {
+        silent_ = true;
+        return;
+    }
+    const std::uint8_t op = command_[0];
+    if (pacing_.paced && pacing_.latency_us > 0) ::usleep(static_cast<useconds_t>(pacing_.latency_us));
+    if (static_cast<int>(op) != faults_.unacknowledged_opcode) emit_byte(faults_.ack_byte);
+    const std::size_t count = camera_.pictures.size();
+    const std::size_t number = command_[3];
+    switch (op) {
+        case OP_INIT:
+            for (const speed_code& c : SPEED_CODES)
+                if (c.hi == command_[2] && c.lo == command_[3]) speed_ = c.speed;
+            break;
+        case OP_STATUS: {
+            const auto block = status_block(camera_);
+            start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK);
+            break;
+        }
+        case OP_PICTURE_INFO:
+            if (number >= 1 && number <= count) {
+                const auto block = picture_info_block(camera_.pictures[number - 1]);
+                start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK);
+            }
+            break;
+        case OP_THUMBNAIL:
+            if (number >= 1 && number <= count) start_transfer(thumbnail_data(camera_.pictures[number - 1]), PICTURE_BLOCK);
+            break;
+        case OP_GET_PICTURE:
+            if (number >= 1 && number <= count) start_transfer(picture_data(camera_.pictures[number - 1]), PICTURE_BLOCK);
+            break;
+        case OP_SNAP:
+        case OP_ERASE: {
+            const bool snap = op == OP_SNAP;
+            const done_fault fault = snap ? faults_.snap_done : faults_.erase_done;
+            if (fault == done_fault::never) break;
+            const int delay = fault == done_fault::early ? EARLY_DONE_MS : snap ? camera_.snap_delay_ms : camera_.erase_delay_ms;
+            done_ = pending_done{std::chrono::steady_clock::now() + std::chrono::milliseconds(delay), snap};
+            break;
+        }
+        case OP_RESOLUTION:
+            camera_.resolution = command_[2] == 1 ? 1 : 0;
+            if (!faults_.no_completion) emit_byte(COMPLETION);
+            break;
+        default:
+            break;
+    }
+}
+
+void camera_sim::finish_done(const pending_done& done) {
+    if (done.is_snap) {
+        if (camera_.pictures_free > 0) {
+            stored_picture p;
+            p.low_res = camera_.resolution == 1;
+            p.seed = next_seed_++;
+            p.aperture = static_cast<std::uint8_t>(p.seed % 2 == 0 ? 8 : 4);
+            p.exposure = static_cast<std::uint8_t>(p.seed % 70);
+            camera_.pictures.push_back(p);
+            --camera_.pictures_free;
+        }
+    } else {
+        camera_.pictures_free += static_cast<int>(camera_.pictures.size());
+        camera_.pictures.clear();
+    }
+    if (!silent_) emit_byte(0x00);
+}
+
+void camera_sim::start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size) {
+    transfer t;
+    t.payload = std::move(payload);
+    t.block_size = block_size;
+    transfer_ = std::move(t);
+    send_current_block();
+}
+
+void camera_sim::send_current_block() {
+    transfer& t = *transfer_;
+    if (t.attempt == 0) t.block_number = ++block_count_;
+    std::vector<std::uint8_t> block(t.payload.begin() + static_cast<std::ptrdiff_t>(t.next_block * t.block_size),
+                                    t.payload.begin() + static_cast<std::ptrdiff_t>((t.next_block + 1) * t.block_size));
+    block.push_back(xor_of(block.data(), block.size()));
+    if (t.block_number == faults_.bad_block && t.attempt < faults_.bad_block_attempts) block.back() ^= 0x5A;
+    if (t.block_number == faults_.cut_block && t.attempt < faults_.cut_block_attempts) {
+        block.resize(static_cast<std::size_t>(faults_.cut_after) < block.size() ? static_cast<std::size_t>(faults_.cut_after)
+                                                                                  : block.size());
+        emit(block.data(), block.size());
+        if (faults_.silent_after_cut) silent_ = true;
+        return;
+    }
+    emit(block.data(), block.size());
+}
+
+void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
+    if (!pacing_.paced) {
+        write_all(master_, bytes, count);
+        return;
+    }
+    // A real port delivers bytes at the line's rate, in bursts of up to a
+    // FIFO's worth, each when its last byte would have arrived.
+    using clock = std::chrono::steady_clock;
+    const long baud = speed_ > 0 ? speed_ : 9600;
+    const auto byte_time = std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / baud);
+    auto start = clock::now();
+    if (line_free_ > start) start = line_free_;
+    std::size_t sent = 0;
+    while (sent < count) {
+        const std::size_t burst = count - sent < FIFO_BYTES ? count - sent : FIFO_BYTES;
+        const auto due = start + byte_time * static_cast<long>(sent + burst);
+        std::this_thread::sleep_until(due);
+        write_all(master_, bytes + sent, burst);
+        sent += burst;
+    }
+    line_free_ = start + byte_time * static_cast<long>(count);
+}
+
+}  // namespace lumicord::sim

@@ -1,0 +1,144 @@
+// A DC20/DC25 camera on the master side of a real pseudo-terminal. The
+// program under test opens the slave side as its serial device. The camera
+// is served by a thread of its own, so tests can drive the program's code in
+// the same process, or run the lumicord binary against it.
+#pragma once
+
+#include <termios.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/camera_data.h"
+
+namespace lumicord::sim {
+
+enum class done_fault {
+    none,   // the done byte comes after the configured delay
+    never,  // the camera never finishes (and does not do the work)
+    early,  // the done byte comes within the host's drain and is swallowed
+};
+
+// Faults on demand. Commands and blocks are counted from 1 over the
+// simulator's whole life: every complete command it hears, every block it
+// starts to send (a resend is another attempt at the same block).
+struct fault_config {
+    int silent_from_command = 0;   // this command and every later one get no answer at all
+    std::uint8_t ack_byte = 0xD1;  // what the camera acknowledges commands with
+    int unacknowledged_opcode = -1;  // commands with this opcode are carried out without acknowledgement
+    int bad_block = 0;             // this block is sent with a wrong checksum...
+    int bad_block_attempts = 0;    // ...for this many attempts
+    int cut_block = 0;             // this block stops after cut_after bytes...
+    int cut_after = 0;
+    int cut_block_attempts = 1;    // ...for this many attempts
+    bool silent_after_cut = false; // and the camera then falls silent for good
+    bool no_completion = false;    // exchanges end without their completion byte
+    done_fault snap_done = done_fault::none;
+    done_fault erase_done = done_fault::none;
+};
+
+// Serving speed: instantly, or at the line's real rate in the bursts a
+// 16-byte receive FIFO delivers.
+struct pacing_config {
+    bool paced = false;
+    int latency_us = 0;  // camera response latency before each answer
+};
+
+struct logged_byte {
+    std::uint8_t value;
+    long line_speed;  // the speed the host had set on the line
+    bool heard;       // false when it arrived while host and camera speeds differed
+};
+
+class camera_sim {
+public:
+    explicit camera_sim(camera_config camera, fault_config faults = {}, pacing_config pacing = {});
+    ~camera_sim();
+    camera_sim(const camera_sim&) = delete;
+    camera_sim& operator=(const camera_sim&) = delete;
+
+    const std::string& device_path() const { return slave_path_; }
+
+    // Returns once every byte written to the device so far has been handled.
+    void settle();
+
+    std::vector<logged_byte> received() const;
+    // The commands heard, as eight bytes each, with the speed they came at.
+    struct heard_command {
+        std::vector<std::uint8_t> bytes;
+        long line_speed;
+    };
+    std::vector<heard_command> commands() const;
+    camera_config camera() const;
+    long camera_speed() const;
+    // The settings the host left on the line.
+    termios line_settings() const;
+    // Bytes of the block counter so far (blocks started, resends not counted).
+    int blocks_sent() const;
+
+    // Writes each received byte to a log file as it arrives ("speed hex heard").
+    void log_to(std::FILE* stream);
+
+private:
+    struct transfer {
+        std::vector<std::uint8_t> payload;
+        std::size_t block_size = 0;
+        std::size_t next_block = 0;  // index of the block being sent
+        int attempt = 0;
+        int block_number = 0;        // global block counter value of the current block
+    };
+    struct pending_done {
+        std::chrono::steady_clock::time_point due;
+        bool is_snap;
+    };
+
+    void serve();
+    void handle_input(const std::uint8_t* bytes, std::size_t count);
+    void handle_byte(std::uint8_t byte);
+    void handle_command();
+    void start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size);
+    void send_current_block();
+    void finish_done(const pending_done& done);
+    void emit(const std::uint8_t* bytes, std::size_t count);
+    void emit_byte(std::uint8_t byte) { emit(&byte, 1); }
+    long host_speed() const;
+    void drain_master();
+    std::optional<int> next_timeout_ms() const;
+
+    camera_config camera_;
+    fault_config faults_;
+    pacing_config pacing_;
+    int master_ = -1;
+    int slave_keepalive_ = -1;
+    int control_[2] = {-1, -1};
+    std::string slave_path_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable settled_;
+    std::uint64_t sync_requested_ = 0;
+    std::uint64_t sync_done_ = 0;
+
+    // Touched by the serving thread; read by tests under mutex_.
+    std::vector<logged_byte> log_;
+    std::vector<std::uint8_t> command_;  // bytes of the command being collected
+    std::vector<heard_command> commands_;
+    long speed_ = 9600;
+    int command_count_ = 0;
+    int block_count_ = 0;
+    bool silent_ = false;
+    std::optional<transfer> transfer_;
+    std::optional<pending_done> done_;
+    std::uint32_t next_seed_ = 1000;
+    std::FILE* log_stream_ = nullptr;
+    std::chrono::steady_clock::time_point line_free_{};
+
+    std::thread thread_;
+};
+
+}  // namespace lumicord::sim

@@ -1,0 +1,191 @@
+#include "sim/sim_options.h"
+
+#include <getopt.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace lumicord::sim {
+
+namespace {
+
+enum option_id {
+    OPT_MODEL = 256,
+    OPT_PICTURES,
+    OPT_LOW_RES,
+    OPT_FREE,
+    OPT_BATTERY_DOWN,
+    OPT_SNAP_DELAY,
+    OPT_ERASE_DELAY,
+    OPT_SILENT,
+    OPT_SILENT_FROM,
+    OPT_ACK_BYTE,
+    OPT_BAD_BLOCK,
+    OPT_BAD_ATTEMPTS,
+    OPT_CUT_BLOCK,
+    OPT_CUT_AFTER,
+    OPT_SILENT_AFTER_CUT,
+    OPT_NO_COMPLETION,
+    OPT_SNAP_DONE,
+    OPT_ERASE_DONE,
+    OPT_UNACKED,
+    OPT_PACED,
+    OPT_LATENCY,
+    OPT_LOG,
+    OPT_LINK,
+    OPT_HELP,
+};
+
+constexpr option LONG_OPTIONS[] = {
+    {"model", required_argument, nullptr, OPT_MODEL},
+    {"pictures", required_argument, nullptr, OPT_PICTURES},
+    {"low-res", no_argument, nullptr, OPT_LOW_RES},
+    {"free", required_argument, nullptr, OPT_FREE},
+    {"battery-down", no_argument, nullptr, OPT_BATTERY_DOWN},
+    {"snap-delay", required_argument, nullptr, OPT_SNAP_DELAY},
+    {"erase-delay", required_argument, nullptr, OPT_ERASE_DELAY},
+    {"silent", no_argument, nullptr, OPT_SILENT},
+    {"silent-from", required_argument, nullptr, OPT_SILENT_FROM},
+    {"ack-byte", required_argument, nullptr, OPT_ACK_BYTE},
+    {"bad-block", required_argument, nullptr, OPT_BAD_BLOCK},
+    {"bad-attempts", required_argument, nullptr, OPT_BAD_ATTEMPTS},
+    {"cut-block", required_argument, nullptr, OPT_CUT_BLOCK},
+    {"cut-after", required_argument, nullptr, OPT_CUT_AFTER},
+    {"silent-after-cut", no_argument, nullptr, OPT_SILENT_AFTER_CUT},
+    {"no-completion", no_argument, nullptr, OPT_NO_COMPLETION},
+    {"snap-done", required_argument, nullptr, OPT_SNAP_DONE},
+    {"erase-done", required_argument, nullptr, OPT_ERASE_DONE},
+    {"unacknowledged", required_argument, nullptr, OPT_UNACKED},
+    {"paced", no_argument, nullptr, OPT_PACED},
+    {"latency-us", required_argument, nullptr, OPT_LATENCY},
+    {"log", required_argument, nullptr, OPT_LOG},
+    {"link", required_argument, nullptr, OPT_LINK},
+    {"help", no_argument, nullptr, OPT_HELP},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool to_number(const char* text, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 0);
+    return errno == 0 && end != text && *end == '\0';
+}
+
+bool to_done_fault(const char* text, done_fault& fault) {
+    if (std::strcmp(text, "none") == 0) fault = done_fault::none;
+    else if (std::strcmp(text, "never") == 0) fault = done_fault::never;
+    else if (std::strcmp(text, "early") == 0) fault = done_fault::early;
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+void show_sim_usage() {
+    std::puts(
+        "Usage: lumicord-sim [options]\n"
+        "Serves a simulated DC20/DC25 camera on a new pseudo-terminal, prints the\n"
+        "terminal's path and serves until interrupted.\n"
+        "\n"
+        "Camera:\n"
+        "  --model 20|25          camera model (default 20)\n"
+        "  --pictures N           pictures stored at start (default 3)\n"
+        "  --low-res              pictures and resolution are low (default high)\n"
+        "  --free N               pictures free (default 16 - pictures)\n"
+        "  --battery-down         report a weak battery\n"
+        "  --snap-delay MS        done byte this long after a snap (default 1800)\n"
+        "  --erase-delay MS       done byte this long after an erase (default 200)\n"
+        "Faults:\n"
+        "  --silent               never answer (a camera that is off)\n"
+        "  --silent-from N        no answer from the Nth command on\n"
+        "  --ack-byte B           acknowledge commands with byte B\n"
+        "  --unacknowledged OP    carry out commands with opcode OP unacknowledged\n"
+        "  --bad-block N          send block N with a wrong checksum...\n"
+        "  --bad-attempts K       ...K times (default 1)\n"
+        "  --cut-block N          stop block N part way...\n"
+        "  --cut-after M          ...after M bytes (default 100)\n"
+        "  --silent-after-cut     and fall silent for good\n"
+        "  --no-completion        never send completion bytes\n"
+        "  --snap-done none|never|early, --erase-done none|never|early\n"
+        "Line:\n"
+        "  --paced                send at the line's real rate, in 16-byte bursts\n"
+        "  --latency-us US        camera response latency when paced\n"
+        "  --log FILE             log every byte received: speed, hex, heard|garbled\n"
+        "  --link PATH            also make PATH a symbolic link to the terminal");
+}
+
+sim_options parse_sim_options(int argc, char** argv) {
+    sim_options o;
+    long pictures = 3;
+    long free = -1;
+    bool low_res = false;
+    long model = 0x20;
+    bool bad_attempts_given = false;
+    bool cut_after_given = false;
+    optind = 1;
+    int c;
+    while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
+        long v = 0;
+        const char* arg = optarg;
+        auto number = [&]() {
+            if (!to_number(arg, v) || v < 0) {
+                o.error = std::string("not a number: ") + arg;
+                return false;
+            }
+            return true;
+        };
+        switch (c) {
+            case OPT_MODEL:
+                if (!number()) return o;
+                // "20" and "25" name the models; anything else is the raw byte.
+                model = v == 20 ? 0x20 : v == 25 ? 0x25 : v;
+                break;
+            case OPT_PICTURES: if (!number()) return o; pictures = v; break;
+            case OPT_LOW_RES: low_res = true; break;
+            case OPT_FREE: if (!number()) return o; free = v; break;
+            case OPT_BATTERY_DOWN: o.camera.battery = 1; break;
+            case OPT_SNAP_DELAY: if (!number()) return o; o.camera.snap_delay_ms = static_cast<int>(v); break;
+            case OPT_ERASE_DELAY: if (!number()) return o; o.camera.erase_delay_ms = static_cast<int>(v); break;
+            case OPT_SILENT: o.faults.silent_from_command = 1; break;
+            case OPT_SILENT_FROM: if (!number()) return o; o.faults.silent_from_command = static_cast<int>(v); break;
+            case OPT_ACK_BYTE: if (!number()) return o; o.faults.ack_byte = static_cast<std::uint8_t>(v); break;
+            case OPT_UNACKED: if (!number()) return o; o.faults.unacknowledged_opcode = static_cast<int>(v); break;
+            case OPT_BAD_BLOCK: if (!number()) return o; o.faults.bad_block = static_cast<int>(v); break;
+            case OPT_BAD_ATTEMPTS: if (!number()) return o; o.faults.bad_block_attempts = static_cast<int>(v); bad_attempts_given = true; break;
+            case OPT_CUT_BLOCK: if (!number()) return o; o.faults.cut_block = static_cast<int>(v); break;
+            case OPT_CUT_AFTER: if (!number()) return o; o.faults.cut_after = static_cast<int>(v); cut_after_given = true; break;
+            case OPT_SILENT_AFTER_CUT: o.faults.silent_after_cut = true; break;
+            case OPT_NO_COMPLETION: o.faults.no_completion = true; break;
+            case OPT_SNAP_DONE:
+                if (!to_done_fault(arg, o.faults.snap_done)) { o.error = std::string("not a done fault: ") + arg; return o; }
+                break;
+            case OPT_ERASE_DONE:
+                if (!to_done_fault(arg, o.faults.erase_done)) { o.error = std::string("not a done fault: ") + arg; return o; }
+                break;
+            case OPT_PACED: o.pacing.paced = true; break;
+            case OPT_LATENCY: if (!number()) return o; o.pacing.latency_us = static_cast<int>(v); break;
+            case OPT_LOG: o.log_path = arg; break;
+            case OPT_LINK: o.link_path = arg; break;
+            case OPT_HELP:
+            case 'h': o.help = true; return o;
+            default: o.error = "unknown option"; return o;
+        }
+    }
+    if (optind < argc) {
+        o.error = std::string("unexpected argument: ") + argv[optind];
+        return o;
+    }
+    if (pictures > 255) pictures = 255;
+    camera_config camera = camera_with_pictures(static_cast<int>(pictures), low_res, static_cast<std::uint8_t>(model));
+    camera.battery = o.camera.battery;
+    camera.snap_delay_ms = o.camera.snap_delay_ms;
+    camera.erase_delay_ms = o.camera.erase_delay_ms;
+    if (free >= 0) camera.pictures_free = static_cast<int>(free > 255 ? 255 : free);
+    o.camera = camera;
+    if (o.faults.bad_block != 0 && !bad_attempts_given) o.faults.bad_block_attempts = 1;
+    if (o.faults.cut_block != 0 && !cut_after_given) o.faults.cut_after = 100;
+    return o;
+}
+
+}  // namespace lumicord::sim

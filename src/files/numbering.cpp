@@ -1,0 +1,64 @@
+#include "files/numbering.h"
+
+#include <dirent.h>
+
+#include <climits>
+#include <cstring>
+
+#include "files/picture_files.h"
+
+namespace lumicord::files {
+
+namespace {
+
+// Without a readable directory the names can only be tried one by one; the
+// search then stops this far down so that a huge top cannot stall it.
+constexpr int PROBE_LIMIT = 100000;
+
+int probe_downwards(int top, bool include_img) {
+    const int bottom = top > PROBE_LIMIT ? top - PROBE_LIMIT : 0;
+    for (int k = top; k > bottom; --k) {
+        if (file_exists(picture_file_name(k).data())) return k;
+        if (include_img && file_exists(image_file_name(k).data())) return k;
+    }
+    return 0;
+}
+
+}  // namespace
+
+long picture_number_of(const char* name, bool include_img) {
+    constexpr const char* PREFIX = "dc_";
+    if (std::strncmp(name, PREFIX, 3) != 0) return 0;
+    const char* digits = name + 3;
+    const char* end = digits;
+    long number = 0;
+    while (*end >= '0' && *end <= '9') {
+        if (number > (LONG_MAX - 9) / 10) return 0;
+        number = number * 10 + (*end - '0');
+        ++end;
+    }
+    if (end == digits || number < 1 || number > INT_MAX) return 0;
+    const bool dc2 = std::strcmp(end, ".dc2") == 0;
+    const bool img = include_img && std::strcmp(end, ".img") == 0;
+    if (!dc2 && !img) return 0;
+    // Only the spelling the program itself writes names the number.
+    const file_name canonical = dc2 ? picture_file_name(number) : image_file_name(number);
+    return std::strcmp(canonical.data(), name) == 0 ? number : 0;
+}
+
+int find_last_number(int top, bool include_img) {
+    if (top <= 0) return 0;
+    // One pass over the directory answers at once for any top, where trying
+    // every number from the top down could take hours.
+    DIR* dir = opendir(".");
+    if (dir == nullptr) return probe_downwards(top, include_img);
+    long best = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const long number = picture_number_of(entry->d_name, include_img);
+        if (number <= top && number > best) best = number;
+    }
+    closedir(dir);
+    return static_cast<int>(best);
+}
+
+}  // namespace lumicord::files

@@ -1,0 +1,41 @@
+// Names and handling of the files the program writes in the current
+// directory: numbered picture files, the thumbnail file and the converter's
+// command file.
+#pragma once
+
+#include <array>
+#include <cstdio>
+
+namespace lumicord::files {
+
+inline constexpr const char* THUMBNAIL_FILE_NAME = "thumbnls.dc2";
+inline constexpr const char* CONVERTER_FILE_NAME = "pixforge.cmd";
+
+// Room for "dc_" and any long's digits and ending.
+using file_name = std::array<char, 32>;
+
+// "dc_%03d.dc2": three digits, zero-padded, wider from 1000 on.
+file_name picture_file_name(long number);
+// "dc_%03d.img": never written, only looked for.
+file_name image_file_name(long number);
+
+// True when something of that name is in the directory, even a file that
+// cannot be read or a dangling symbolic link: all the program needs to know
+// is whether writing the name could destroy something.
+bool file_exists(const char* name);
+
+enum class create_result { created, exists, failed };
+
+// Creates a new picture file for binary writing, never replacing or writing
+// through anything that already has the name. stream is set only when the
+// result is created.
+create_result create_picture_file(const char* name, std::FILE*& stream);
+
+// Writes the converter's one-line command file; silently skipped when the
+// file cannot be written.
+void write_converter_file(long first_new_number);
+
+// Deletes the converter's command file; a failure is of no interest.
+void delete_converter_file();
+
+}  // namespace lumicord::files

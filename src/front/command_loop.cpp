@@ -1,0 +1,111 @@
+#include "front/command_loop.h"
+
+#include <cstdio>
+
+#include "files/picture_files.h"
+#include "front/console.h"
+#include "front/download.h"
+#include "front/goodbye.h"
+#include "front/picture_list.h"
+#include "link/camera.h"
+
+namespace lumicord::front {
+
+namespace {
+
+// Set by the first download command that finds an existing picture file;
+// the converter starts there.
+long first_new_number = -1;
+
+int fold_key(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+void show_prompt() { std::fputs("\n: ", stdout); }
+
+void run_operation(int (*operation)()) {
+    const int result = operation();
+    if (result != camlink::RES_OK)
+        report_result(result);
+    else
+        show_status(false);
+}
+
+void load_thumbnails() {
+    std::FILE* stream = std::fopen(files::THUMBNAIL_FILE_NAME, "wb");
+    if (stream == nullptr) {
+        std::fputs("  Can't open file!", stdout);
+        return;
+    }
+    std::putchar('\n');
+    int result = camlink::fetch_thumbnails(stream);
+    // A full disk often shows only when the buffer is written out.
+    if (result == camlink::RES_OK && std::fflush(stream) != 0) result = camlink::RES_SAVE_ERROR;
+    if (std::fclose(stream) != 0 && result == camlink::RES_OK) result = camlink::RES_SAVE_ERROR;
+    if (result != camlink::RES_OK)
+        report_result(result);
+    else
+        std::printf("\nAll thumbnails saved in %s", files::THUMBNAIL_FILE_NAME);
+}
+
+void download_and_exit() {
+    const download_outcome outcome = download_pictures(1, false, first_new_number);
+    goodbye_if_interrupted();
+    // A failed status exchange leaves the user at the prompt to try again.
+    if (outcome == download_outcome::status_failed) return;
+    if (first_new_number >= 1) files::write_converter_file(first_new_number);
+    say_goodbye(outcome == download_outcome::all_saved ? 0 : 1);
+}
+
+}  // namespace
+
+void run_command_loop() {
+    show_prompt();
+    for (;;) {
+        std::fflush(stdout);
+        const int c = std::getchar();
+        // No more keys can come (or the user interrupted): leave as "Q" does.
+        if (c == EOF) say_goodbye(0);
+        const int key = fold_key(c);
+        switch (key) {
+            case '\0':
+            case '\r':
+            case ' ':
+                break;
+            case '\n':
+                show_prompt();
+                break;
+            case '1': case '2': case '3': case '4':
+            case '5': case '6': case '7': case '8':
+                download_pictures(key - '0', true, first_new_number);
+                break;
+            case 'D':
+                download_pictures(1, false, first_new_number);
+                break;
+            case 'X':
+                download_and_exit();
+                break;
+            case 'E':
+                run_operation(camlink::erase_memory);
+                break;
+            case 'P':
+                run_operation(camlink::snap_picture);
+                break;
+            case 'Q':
+                say_goodbye(0);
+            case 'R':
+                run_operation(camlink::switch_resolution);
+                break;
+            case 'S':
+                show_picture_list();
+                break;
+            case 'T':
+                load_thumbnails();
+                break;
+            default:
+                show_menu();
+                break;
+        }
+        goodbye_if_interrupted();
+    }
+}
+
+}  // namespace lumicord::front

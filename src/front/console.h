@@ -1,0 +1,12 @@
+// The console output shared by the front end: banner, menu, status lines
+// and the message for each result code.
+#pragma once
+
+namespace lumicord::front {
+
+void show_banner();
+void show_menu();
+void show_status(bool with_model_line);
+void report_result(int code);
+
+}  // namespace lumicord::front

@@ -1,0 +1,101 @@
+#include "front/options.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "front/console.h"
+#include "front/goodbye.h"
+
+namespace lumicord::front {
+
+options_record options;
+
+namespace {
+
+constexpr int DEFAULT_SEARCH_TOP = 100;
+constexpr int MAX_VIDEO_COUNT = 999;
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+}  // namespace
+
+long read_long(const char* text) {
+    while (is_space(*text)) ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    // Accumulate towards the sign's own limit so LONG_MIN is reachable.
+    long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        const int digit = *text - '0';
+        if (negative) {
+            if (value < (LONG_MIN + digit) / 10) return LONG_MIN;
+            value = value * 10 - digit;
+        } else {
+            if (value > (LONG_MAX - digit) / 10) return LONG_MAX;
+            value = value * 10 + digit;
+        }
+    }
+    return value;
+}
+
+int read_int(const char* text) {
+    const long value = read_long(text);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+void read_options(int argc, char** argv) {
+    for (int i = argc - 1; i >= 1; --i) {
+        const char* arg = argv[i];
+        if (arg == nullptr || arg[0] != '-' || arg[1] == '\0' || arg[1] == '-') continue;
+        const char* value = arg + 2;
+        switch (arg[1]) {
+            case '?':
+            case 'H':
+            case 'h':
+                show_banner();
+                show_closing_notice();
+                std::fflush(stdout);
+                std::exit(0);
+            case 'B':
+            case 'b':
+                options.baud = read_long(value);
+                break;
+            case 'C':
+            case 'c':
+                // A path names the device itself, for adapters and
+                // pseudo-terminals the port numbers cannot reach.
+                if (value[0] == '/') {
+                    options.device = value;
+                } else {
+                    options.device = nullptr;
+                    options.port = read_int(value);
+                }
+                break;
+            case 'N':
+            case 'n': {
+                int v = read_int(value);
+                if (v < 0)
+                    v = DEFAULT_SEARCH_TOP;
+                else if (v <= 9)
+                    v *= 100;
+                options.search_top = v;
+                break;
+            }
+            case 'V':
+            case 'v': {
+                int v = read_int(value);
+                if (v < 2) v = 1;
+                if (v >= MAX_VIDEO_COUNT) v = MAX_VIDEO_COUNT;
+                options.video_count = v;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace lumicord::front

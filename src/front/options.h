@@ -1,0 +1,25 @@
+// The command-line settings.
+#pragma once
+
+namespace lumicord::front {
+
+struct options_record {
+    int port = 1;                 // -C
+    const char* device = nullptr; // -C with a value beginning with "/": the device path itself
+    long baud = 9600;             // -B, as given, even when the line cannot run at it
+    int search_top = 100;         // -N
+    int video_count = 0;          // -V; 0 = interactive
+};
+extern options_record options;
+
+// Fills options from the arguments, scanning from the last to the first so
+// that the leftmost of two equal options wins. A help request prints the
+// banner and the closing notice and exits with status 0.
+void read_options(int argc, char** argv);
+
+// atoi and atol as the C library reads them, but a value beyond the type's
+// range saturates instead of being undefined.
+int read_int(const char* text);
+long read_long(const char* text);
+
+}  // namespace lumicord::front

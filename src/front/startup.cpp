@@ -1,0 +1,45 @@
+#include "front/startup.h"
+
+#include <cstdio>
+
+#include "files/picture_files.h"
+#include "front/command_loop.h"
+#include "front/console.h"
+#include "front/goodbye.h"
+#include "front/options.h"
+#include "front/video_mode.h"
+#include "link/camera.h"
+#include "link/device_names.h"
+
+namespace lumicord::front {
+
+void run_program(int argc, char** argv) {
+    read_options(argc, argv);
+    // A command file left from an earlier run would point the converter at
+    // the wrong pictures.
+    files::delete_converter_file();
+    show_banner();
+    if (options.video_count == 0) show_menu();
+
+    const char* device = options.device != nullptr ? options.device : camlink::device_path_for(options.port);
+    int result = camlink::camera_connect(device, options.baud);
+    if (result != camlink::RES_OK) {
+        if (result == camlink::RES_USER_BREAK) {
+            report_result(result);
+        } else {
+            std::printf("\nCamera not found at %s!", device);
+            std::printf("\nCheck the -C option and if camera is ON.");
+        }
+        say_goodbye(-1);
+    }
+    result = camlink::query_status();
+    if (result != camlink::RES_OK) {
+        report_result(result);
+        say_goodbye(-1);
+    }
+    show_status(false);
+    if (options.video_count != 0) run_video_mode();
+    run_command_loop();
+}
+
+}  // namespace lumicord::front

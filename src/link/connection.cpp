@@ -1,0 +1,48 @@
+// Finding the camera, moving camera and line to the working speed, and
+// sending both back to 9600 at the end.
+#include "link/baud.h"
+#include "link/camera.h"
+#include "link/command.h"
+#include "link/line.h"
+
+namespace lumicord::camlink {
+
+namespace {
+
+constexpr int CONNECT_TRIES = 3;
+constexpr long HOME_SPEED = 9600;
+
+void patch_baud_code(long line_speed) {
+    const auto code = baud_code_for(line_speed);
+    command_table[CMD_INIT][static_cast<unsigned>(command_byte(2))] = code[0];
+    command_table[CMD_INIT][static_cast<unsigned>(command_byte(3))] = code[1];
+}
+
+}  // namespace
+
+int camera_connect(const char* device, long baud) {
+    open_line(device, HOME_SPEED);
+    // Stage 1: is there a camera at 9600 at all?
+    int result = send_command_tries(CMD_INIT, CONNECT_TRIES);
+    if (result != RES_OK) return result;
+    // Stage 2: ask it to move to the working speed.
+    const long speed = line_speed_for(baud);
+    patch_baud_code(speed);
+    result = send_command_tries(CMD_INIT, CONNECT_TRIES);
+    if (result != RES_OK) return result;
+    // Stage 3: follow it there and make sure it still answers.
+    set_line_speed(speed);
+    return send_command_tries(CMD_INIT, CONNECT_TRIES);
+}
+
+void camera_disconnect() {
+    if (line_state.fd < 0) return;
+    // Sent at whatever speed the line has now, so a camera that already
+    // moved hears it; one left at 9600 by a failed connect ignores it.
+    patch_baud_code(HOME_SPEED);
+    send_command(CMD_INIT);
+    set_line_speed(HOME_SPEED);
+    close_line();
+}
+
+}  // namespace lumicord::camlink

@@ -1,0 +1,32 @@
+#include "link/done_byte.h"
+
+#include <cstdint>
+
+#include "link/camera.h"
+#include "link/interrupt.h"
+#include "link/line.h"
+
+namespace lumicord::camlink {
+
+namespace {
+constexpr std::uint8_t DONE_BYTE = 0x00;
+}
+
+int drain() {
+    std::uint8_t byte = 0;
+    while (read_line(&byte, 1) == 1) {
+    }
+    return break_requested() ? RES_USER_BREAK : RES_OK;
+}
+
+int await_done_byte(int tries) {
+    for (int i = 0; i < tries; ++i) {
+        std::uint8_t byte = 0xFF;
+        const long count = read_line(&byte, 1);
+        if (break_requested()) return RES_USER_BREAK;
+        if (count == 1 && byte == DONE_BYTE) return RES_OK;
+    }
+    return RES_NO_RESPONSE;
+}
+
+}  // namespace lumicord::camlink

@@ -1,0 +1,126 @@
+#include "link/line.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "link/baud.h"
+#include "link/interrupt.h"
+
+namespace lumicord::camlink {
+
+line_state_record line_state;
+
+namespace {
+
+constexpr cc_t READ_TIMEOUT_DECISECONDS = 15;
+
+termios build_working_settings() {
+    termios t;
+    std::memset(&t, 0, sizeof t);
+    cfmakeraw(&t);
+    // cfmakeraw leaves flags the camera line must not have (and lacks CREAD
+    // and IGNBRK on Linux), so the flags are set outright.
+    t.c_iflag = IGNBRK;
+    t.c_oflag = 0;
+    t.c_cflag = CS8 | CREAD | PARENB;
+    t.c_lflag = 0;
+    for (cc_t& c : t.c_cc) c = 0;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = READ_TIMEOUT_DECISECONDS;
+    cfsetospeed(&t, B9600);
+    cfsetispeed(&t, B9600);
+    return t;
+}
+
+// A device the user may not open is almost always one owned by a group the
+// user is not in; naming it saves a search.
+void explain_permission(const char* device) {
+    struct stat st {};
+    if (stat(device, &st) != 0) return;
+    const group* g = getgrgid(st.st_gid);
+    if (g == nullptr || g->gr_name == nullptr) return;
+    std::fprintf(stderr,
+                 "%s belongs to the group %s: join it with \"sudo usermod -aG %s $USER\", then log in again.\n",
+                 device, g->gr_name, g->gr_name);
+}
+
+[[noreturn]] void fail_open(const char* device, int error, bool in_use) {
+    if (in_use) {
+        std::fprintf(stderr, "%s is in use by another program.\n", device);
+    } else {
+        errno = error;
+        std::perror("open");
+    }
+    std::fprintf(stderr, "Could not open %s for read/write.\n", device);
+    if (error == EACCES) explain_permission(device);
+    std::exit(-1);
+}
+
+}  // namespace
+
+void open_line(const char* device, long baud) {
+    line_state.device_path = device;
+    // O_NONBLOCK keeps the open from waiting for a carrier that a three-wire
+    // camera cable never raises; it is cleared before any I/O so reads block
+    // with the line's timeout. O_NOCTTY keeps the device from becoming our
+    // controlling terminal.
+    const int fd = ::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) fail_open(device, errno, false);
+    // Two programs on one line would corrupt each other's transfers.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fail_open(device, error, error == EWOULDBLOCK);
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    line_state.fd = fd;
+
+    line_state.working = build_working_settings();
+    line_state.saved_valid = tcgetattr(fd, &line_state.saved) == 0;
+    install_break_handlers();
+    if (tcsetattr(fd, TCSANOW, &line_state.working) != 0) {
+        std::perror("tcsetattr");
+        std::fprintf(stderr, "Could not init %s for camera access.\n", device);
+        ::close(fd);
+        line_state.fd = -1;
+        std::exit(-1);
+    }
+    set_line_speed(baud);
+}
+
+void set_line_speed(long baud) {
+    const speed_t speed = speed_constant(line_speed_for(baud));
+    cfsetospeed(&line_state.working, speed);
+    cfsetispeed(&line_state.working, speed);
+    if (tcsetattr(line_state.fd, TCSANOW, &line_state.working) != 0) std::perror("tcsetattr");
+}
+
+void close_line() {
+    if (line_state.fd < 0) return;
+    if (line_state.saved_valid) tcsetattr(line_state.fd, TCSANOW, &line_state.saved);
+    ::close(line_state.fd);
+    line_state.fd = -1;
+}
+
+void send_byte(std::uint8_t byte) {
+    if (::write(line_state.fd, &byte, 1) != 1) std::perror("write");
+}
+
+long read_line(std::uint8_t* buffer, std::size_t count) {
+    if (break_requested()) {
+        errno = EINTR;
+        return -1;
+    }
+    return static_cast<long>(::read(line_state.fd, buffer, count));
+}
+
+}  // namespace lumicord::camlink

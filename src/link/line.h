@@ -1,0 +1,40 @@
+// The one place that owns the serial device: it opens it, applies the
+// working settings, remembers the device's own settings and puts them back
+// on every way out.
+#pragma once
+
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lumicord::camlink {
+
+struct line_state_record {
+    int fd = -1;                       // valid between open_line and close_line
+    const char* device_path = nullptr; // as the user named it or the port table gave it
+    termios working{};                 // built by the program, not read from the device
+    termios saved{};                   // the device's own settings, captured at open
+    bool saved_valid = false;
+};
+extern line_state_record line_state;
+
+// Opens the device at 9600 baud, then moves the line to baud. Does not
+// return on failure: prints why on standard error and exits with status -1.
+void open_line(const char* device, long baud);
+
+// Applies baud if the line supports it (19200, 38400, 57600, 115200), else
+// 9600. A failure is reported with perror and the line keeps its old speed.
+void set_line_speed(long baud);
+
+// Puts the device's own settings back and closes it.
+void close_line();
+
+// One write of one byte; a failure is reported with perror, never retried.
+void send_byte(std::uint8_t byte);
+
+// One read of at most count bytes: the count read, 0 after 1.5 s of silence,
+// -1 on an error or when the user asked to stop.
+long read_line(std::uint8_t* buffer, std::size_t count);
+
+}  // namespace lumicord::camlink
