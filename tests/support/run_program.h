@@ -1,0 +1,37 @@
+// Runs a built binary with scripted standard input and collects what it
+// printed and how it ended.
+#pragma once
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+namespace lumicord::testing {
+
+struct program_run {
+    std::string binary;             // path of the executable
+    std::vector<std::string> args;  // without the program's name
+    std::string input;              // written to standard input
+    bool close_input = true;        // close standard input once written (end of input)
+    std::string cwd;                // working directory; empty = the test's
+    int timeout_seconds = 120;      // then the program is killed and timed_out set
+    // Send signal_number once standard output contains signal_when.
+    std::string signal_when;
+    int signal_number = 0;
+};
+
+struct program_result {
+    int exit_status = -1;   // as the parent sees it (255 for exit(-1))
+    int killed_by = 0;      // the signal that ended it, if any
+    bool timed_out = false;
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+program_result run_program(const program_run& run);
+
+// The lumicord binary with these arguments.
+program_run lumicord_run(std::vector<std::string> args, std::string input = "", std::string cwd = "");
+
+}  // namespace lumicord::testing
