@@ -71,6 +71,11 @@ void write_all(int fd, const std::uint8_t* bytes, std::size_t count) {
     }
 }
 
+// One character on the wire: start bit, 8 data bits, parity, stop bit.
+std::chrono::nanoseconds byte_time(long baud) {
+    return std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / (baud > 0 ? baud : 9600));
+}
+
 std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < count; ++i) sum ^= bytes[i];
@@ -137,6 +142,11 @@ long camera_sim::camera_speed() const {
 int camera_sim::blocks_sent() const {
     std::lock_guard lock(mutex_);
     return block_count_;
+}
+
+std::vector<sent_run> camera_sim::sent() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
 }
 
 termios camera_sim::line_settings() const {
@@ -220,7 +230,14 @@ void camera_sim::drain_master() {
 
 void camera_sim::handle_input(const std::uint8_t* bytes, std::size_t count) {
     const long line_speed = host_speed();
+    const auto host_byte_time = byte_time(line_speed);
     for (std::size_t i = 0; i < count; ++i) {
+        if (pacing_.paced) {
+            // The byte is on the wire from now, or from when the one before
+            // it has left; the camera has it a byte-time later.
+            const auto now = std::chrono::steady_clock::now();
+            heard_at_ = (heard_at_ > now ? heard_at_ : now) + host_byte_time;
+        }
         // A camera at another speed than the host sees only garbage.
         const bool heard = line_speed == speed_;
         log_.push_back({bytes[i], line_speed, heard});
@@ -273,7 +290,6 @@ void camera_sim::handle_command() {
         return;
     }
     const std::uint8_t op = command_[0];
-    if (pacing_.paced && pacing_.latency_us > 0) ::usleep(static_cast<useconds_t>(pacing_.latency_us));
     if (static_cast<int>(op) != faults_.unacknowledged_opcode) emit_byte(faults_.ack_byte);
     const std::size_t count = camera_.pictures.size();
     const std::size_t number = command_[3];
@@ -361,26 +377,32 @@ void camera_sim::send_current_block() {
 }
 
 void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
+    if (!sent_.empty() && sent_.back().line_speed == speed_)
+        sent_.back().bytes += count;
+    else
+        sent_.push_back({speed_, count});
     if (!pacing_.paced) {
         write_all(master_, bytes, count);
         return;
     }
     // A real port delivers bytes at the line's rate, in bursts of up to a
-    // FIFO's worth, each when its last byte would have arrived.
+    // FIFO's worth, each when its last byte would have arrived. The camera
+    // starts once it has heard what it answers and thought about it, and
+    // once its own previous bytes are out.
     using clock = std::chrono::steady_clock;
-    const long baud = speed_ > 0 ? speed_ : 9600;
-    const auto byte_time = std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / baud);
+    const auto camera_byte_time = byte_time(speed_);
     auto start = clock::now();
+    const auto answer_from = heard_at_ + std::chrono::microseconds(pacing_.latency_us);
+    if (answer_from > start) start = answer_from;
     if (line_free_ > start) start = line_free_;
-    std::size_t sent = 0;
-    while (sent < count) {
-        const std::size_t burst = count - sent < FIFO_BYTES ? count - sent : FIFO_BYTES;
-        const auto due = start + byte_time * static_cast<long>(sent + burst);
-        std::this_thread::sleep_until(due);
-        write_all(master_, bytes + sent, burst);
-        sent += burst;
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t burst = count - done < FIFO_BYTES ? count - done : FIFO_BYTES;
+        std::this_thread::sleep_until(start + camera_byte_time * static_cast<long>(done + burst));
+        write_all(master_, bytes + done, burst);
+        done += burst;
     }
-    line_free_ = start + byte_time * static_cast<long>(count);
+    line_free_ = start + camera_byte_time * static_cast<long>(count);
 }
 
 }  // namespace lumicord::sim

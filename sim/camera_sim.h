@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -44,10 +45,19 @@ struct fault_config {
 };
 
 // Serving speed: instantly, or at the line's real rate in the bursts a
-// 16-byte receive FIFO delivers.
+// 16-byte receive FIFO delivers. Paced, the host's bytes take their line
+// time too: the camera hears a byte one byte-time after the host wrote it
+// (later when earlier bytes are still on the wire), and answers latency_us
+// after hearing the byte that asked for the answer.
 struct pacing_config {
     bool paced = false;
     int latency_us = 0;  // camera response latency before each answer
+};
+
+// Bytes the camera sent, as runs at one line speed.
+struct sent_run {
+    long line_speed;
+    std::size_t bytes;
 };
 
 struct logged_byte {
@@ -81,6 +91,8 @@ public:
     termios line_settings() const;
     // Bytes of the block counter so far (blocks started, resends not counted).
     int blocks_sent() const;
+    // Everything the camera has sent so far, at the speed it sent it.
+    std::vector<sent_run> sent() const;
 
     // Writes each received byte to a log file as it arrives ("speed hex heard").
     void log_to(std::FILE* stream);
@@ -136,7 +148,9 @@ private:
     std::optional<pending_done> done_;
     std::uint32_t next_seed_ = 1000;
     std::FILE* log_stream_ = nullptr;
-    std::chrono::steady_clock::time_point line_free_{};
+    std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
+    std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
+    std::vector<sent_run> sent_;
 
     std::thread thread_;
 };
