@@ -19,6 +19,8 @@ constexpr std::uint8_t BLOCK_OK = 0xD2;
 constexpr std::uint8_t BLOCK_RESEND = 0xE3;
 constexpr std::uint8_t COMMAND_END = 0x1A;
 constexpr std::uint8_t COMPLETION = 0x00;
+constexpr std::uint8_t DONE_BYTE = 0x00;
+constexpr std::uint8_t BUSY_BYTE = 0x01;
 constexpr std::size_t COMMAND_LENGTH = 8;
 constexpr int EARLY_DONE_MS = 200;
 constexpr int BITS_PER_BYTE = 11;  // start, 8 data, parity, stop
@@ -74,6 +76,11 @@ void write_all(int fd, const std::uint8_t* bytes, std::size_t count) {
 // One character on the wire: start bit, 8 data bits, parity, stop bit.
 std::chrono::nanoseconds byte_time(long baud) {
     return std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / (baud > 0 ? baud : 9600));
+}
+
+// An answer the chaos holds back (never as long as the host's timeout).
+void hold_back(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
@@ -158,6 +165,21 @@ termios camera_sim::line_settings() const {
 void camera_sim::log_to(std::FILE* stream) {
     std::lock_guard lock(mutex_);
     log_stream_ = stream;
+}
+
+void camera_sim::set_chaos(const chaos_config& config) {
+    std::lock_guard lock(mutex_);
+    chaos_ = std::make_unique<chaos>(config);
+}
+
+chaos_counts camera_sim::chaos_struck() const {
+    std::lock_guard lock(mutex_);
+    return chaos_ ? chaos_->counts() : chaos_counts{};
+}
+
+std::vector<stored_picture> camera_sim::pictures_taken() const {
+    std::lock_guard lock(mutex_);
+    return chaos_ ? chaos_->pictures_taken() : std::vector<stored_picture>{};
 }
 
 long camera_sim::host_speed() const {
@@ -245,7 +267,8 @@ void camera_sim::handle_input(const std::uint8_t* bytes, std::size_t count) {
             std::fprintf(log_stream_, "%ld %02X %s\n", line_speed, bytes[i], heard ? "heard" : "garbled");
             std::fflush(log_stream_);
         }
-        if (heard && !silent_) handle_byte(bytes[i]);
+        if (heard && !silent_ && !(chaos_ && chaos_->loses_host_byte(bytes[i], transfer_.has_value())))
+            handle_byte(bytes[i]);
     }
 }
 
@@ -256,8 +279,10 @@ void camera_sim::handle_byte(std::uint8_t byte) {
             ++t.next_block;
             t.attempt = 0;
             if (t.next_block * t.block_size >= t.payload.size()) {
+                const bool completion_missing =
+                    faults_.no_completion || (t.transfer_number != 0 && t.transfer_number == faults_.missing_completion);
                 transfer_.reset();
-                if (!faults_.no_completion) emit_byte(COMPLETION);
+                if (!completion_missing && !(chaos_ && chaos_->drops_completion())) emit_byte(COMPLETION);
             } else {
                 send_current_block();
             }
@@ -289,8 +314,22 @@ void camera_sim::handle_command() {
         silent_ = true;
         return;
     }
+    if (chaos_) {
+        std::uint8_t wrong_ack = 0;
+        const chaos::command_fate fate = chaos_->fate_of_command(wrong_ack);
+        if (fate == chaos::command_fate::ignore) return;
+        if (fate == chaos::command_fate::wrong_ack) {
+            emit_byte(wrong_ack);
+            return;
+        }
+        hold_back(chaos_->late_ms());
+    }
     const std::uint8_t op = command_[0];
     if (static_cast<int>(op) != faults_.unacknowledged_opcode) emit_byte(faults_.ack_byte);
+    if (chaos_ && (op == OP_SNAP || op == OP_ERASE || op == OP_RESOLUTION)) {
+        const std::vector<std::uint8_t> stray = chaos_->chatter();
+        if (!stray.empty()) emit(stray.data(), stray.size());
+    }
     const std::size_t count = camera_.pictures.size();
     const std::size_t number = command_[3];
     switch (op) {
@@ -300,20 +339,20 @@ void camera_sim::handle_command() {
             break;
         case OP_STATUS: {
             const auto block = status_block(camera_);
-            start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK);
+            start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK, op);
             break;
         }
         case OP_PICTURE_INFO:
             if (number >= 1 && number <= count) {
                 const auto block = picture_info_block(camera_.pictures[number - 1]);
-                start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK);
+                start_transfer(std::vector<std::uint8_t>(block.begin(), block.end()), INFO_BLOCK, op);
             }
             break;
         case OP_THUMBNAIL:
-            if (number >= 1 && number <= count) start_transfer(thumbnail_data(camera_.pictures[number - 1]), PICTURE_BLOCK);
+            if (number >= 1 && number <= count) start_transfer(thumbnail_data(camera_.pictures[number - 1]), PICTURE_BLOCK, op);
             break;
         case OP_GET_PICTURE:
-            if (number >= 1 && number <= count) start_transfer(picture_data(camera_.pictures[number - 1]), PICTURE_BLOCK);
+            if (number >= 1 && number <= count) start_transfer(picture_data(camera_.pictures[number - 1]), PICTURE_BLOCK, op);
             break;
         case OP_SNAP:
         case OP_ERASE: {
@@ -326,7 +365,7 @@ void camera_sim::handle_command() {
         }
         case OP_RESOLUTION:
             camera_.resolution = command_[2] == 1 ? 1 : 0;
-            if (!faults_.no_completion) emit_byte(COMPLETION);
+            if (!faults_.no_completion && !(chaos_ && chaos_->drops_completion())) emit_byte(COMPLETION);
             break;
         default:
             break;
@@ -343,37 +382,54 @@ void camera_sim::finish_done(const pending_done& done) {
             p.exposure = static_cast<std::uint8_t>(p.seed % 70);
             camera_.pictures.push_back(p);
             --camera_.pictures_free;
+            if (chaos_) chaos_->record_picture(p);
         }
     } else {
         camera_.pictures_free += static_cast<int>(camera_.pictures.size());
         camera_.pictures.clear();
     }
-    if (!silent_) emit_byte(0x00);
+    if (silent_ || (chaos_ && chaos_->drops_done())) return;
+    // A camera still busy may say so with other bytes first; each one costs
+    // the host a try of its wait.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(faults_.busy_before_done > 0 ? faults_.busy_before_done : 0),
+                                    BUSY_BYTE);
+    bytes.push_back(DONE_BYTE);
+    emit(bytes.data(), bytes.size());
 }
 
-void camera_sim::start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size) {
+void camera_sim::start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size, std::uint8_t opcode) {
     transfer t;
     t.payload = std::move(payload);
     t.block_size = block_size;
+    t.in_fault_scope = faults_.fault_opcode < 0 || faults_.fault_opcode == opcode;
+    if (t.in_fault_scope) t.transfer_number = ++fault_transfer_count_;
     transfer_ = std::move(t);
     send_current_block();
 }
 
 void camera_sim::send_current_block() {
     transfer& t = *transfer_;
-    if (t.attempt == 0) t.block_number = ++block_count_;
+    if (t.attempt == 0) {
+        ++block_count_;
+        t.block_number = t.in_fault_scope ? ++fault_block_count_ : 0;
+    }
     std::vector<std::uint8_t> block(t.payload.begin() + static_cast<std::ptrdiff_t>(t.next_block * t.block_size),
                                     t.payload.begin() + static_cast<std::ptrdiff_t>((t.next_block + 1) * t.block_size));
     block.push_back(xor_of(block.data(), block.size()));
-    if (t.block_number == faults_.bad_block && t.attempt < faults_.bad_block_attempts) block.back() ^= 0x5A;
-    if (t.block_number == faults_.cut_block && t.attempt < faults_.cut_block_attempts) {
+    const bool faulty = t.block_number != 0;
+    if (faulty && t.block_number == faults_.bad_block && t.attempt < faults_.bad_block_attempts) block.back() ^= 0x5A;
+    if (faulty && t.block_number == faults_.cut_block && t.attempt < faults_.cut_block_attempts) {
         block.resize(static_cast<std::size_t>(faults_.cut_after) < block.size() ? static_cast<std::size_t>(faults_.cut_after)
                                                                                   : block.size());
         emit(block.data(), block.size());
         if (faults_.silent_after_cut) silent_ = true;
         return;
     }
-    emit(block.data(), block.size());
+    if (chaos_) {
+        chaos_->mangle_block(block);
+        hold_back(chaos_->late_ms());
+    }
+    if (!block.empty()) emit(block.data(), block.size());
 }
 
 void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "sim/camera_data.h"
+#include "sim/chaos.h"
 
 namespace lumicord::sim {
 
@@ -28,7 +30,10 @@ enum class done_fault {
 
 // Faults on demand. Commands and blocks are counted from 1 over the
 // simulator's whole life: every complete command it hears, every block it
-// starts to send (a resend is another attempt at the same block).
+// starts to send (a resend is another attempt at the same block). With
+// fault_opcode set, the block and transfer faults count only the transfers
+// that commands with this opcode start, so "block 62 of the pictures" can be
+// named without counting the status exchanges before it.
 struct fault_config {
     int silent_from_command = 0;   // this command and every later one get no answer at all
     std::uint8_t ack_byte = 0xD1;  // what the camera acknowledges commands with
@@ -42,6 +47,9 @@ struct fault_config {
     bool no_completion = false;    // exchanges end without their completion byte
     done_fault snap_done = done_fault::none;
     done_fault erase_done = done_fault::none;
+    int fault_opcode = -1;         // see above; -1: every transfer counts
+    int missing_completion = 0;    // this transfer ends without its completion byte
+    int busy_before_done = 0;      // non-zero bytes the camera sends just before a done byte
 };
 
 // Serving speed: instantly, or at the line's real rate in the bursts a
@@ -97,13 +105,22 @@ public:
     // Writes each received byte to a log file as it arrives ("speed hex heard").
     void log_to(std::FILE* stream);
 
+    // Random faults from now on (sim/chaos.h); set before the host talks.
+    void set_chaos(const chaos_config& config);
+    // How often each fault struck so far.
+    chaos_counts chaos_struck() const;
+    // Every picture taken since the chaos was set.
+    std::vector<stored_picture> pictures_taken() const;
+
 private:
     struct transfer {
         std::vector<std::uint8_t> payload;
         std::size_t block_size = 0;
         std::size_t next_block = 0;  // index of the block being sent
         int attempt = 0;
-        int block_number = 0;        // global block counter value of the current block
+        int block_number = 0;        // the current block's number for the block faults (0: out of their scope)
+        int transfer_number = 0;     // this transfer's number for missing_completion (0: out of scope)
+        bool in_fault_scope = true;
     };
     struct pending_done {
         std::chrono::steady_clock::time_point due;
@@ -114,7 +131,7 @@ private:
     void handle_input(const std::uint8_t* bytes, std::size_t count);
     void handle_byte(std::uint8_t byte);
     void handle_command();
-    void start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size);
+    void start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size, std::uint8_t opcode);
     void send_current_block();
     void finish_done(const pending_done& done);
     void emit(const std::uint8_t* bytes, std::size_t count);
@@ -143,6 +160,8 @@ private:
     long speed_ = 9600;
     int command_count_ = 0;
     int block_count_ = 0;
+    int fault_block_count_ = 0;     // blocks within the faults' scope
+    int fault_transfer_count_ = 0;  // transfers within the faults' scope
     bool silent_ = false;
     std::optional<transfer> transfer_;
     std::optional<pending_done> done_;
@@ -151,6 +170,7 @@ private:
     std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
     std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
     std::vector<sent_run> sent_;
+    std::unique_ptr<chaos> chaos_;
 
     std::thread thread_;
 };

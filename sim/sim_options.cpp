@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@ enum option_id {
     OPT_MODEL = 256,
     OPT_PICTURES,
     OPT_LOW_RES,
+    OPT_MIXED_RES,
     OPT_FREE,
     OPT_BATTERY_DOWN,
     OPT_SNAP_DELAY,
@@ -30,6 +32,9 @@ enum option_id {
     OPT_SNAP_DONE,
     OPT_ERASE_DONE,
     OPT_UNACKED,
+    OPT_FAULT_IN,
+    OPT_MISSING_COMPLETION,
+    OPT_BUSY_BYTES,
     OPT_PACED,
     OPT_LATENCY,
     OPT_LOG,
@@ -41,6 +46,7 @@ constexpr option LONG_OPTIONS[] = {
     {"model", required_argument, nullptr, OPT_MODEL},
     {"pictures", required_argument, nullptr, OPT_PICTURES},
     {"low-res", no_argument, nullptr, OPT_LOW_RES},
+    {"mixed-res", no_argument, nullptr, OPT_MIXED_RES},
     {"free", required_argument, nullptr, OPT_FREE},
     {"battery-down", no_argument, nullptr, OPT_BATTERY_DOWN},
     {"snap-delay", required_argument, nullptr, OPT_SNAP_DELAY},
@@ -57,6 +63,9 @@ constexpr option LONG_OPTIONS[] = {
     {"snap-done", required_argument, nullptr, OPT_SNAP_DONE},
     {"erase-done", required_argument, nullptr, OPT_ERASE_DONE},
     {"unacknowledged", required_argument, nullptr, OPT_UNACKED},
+    {"fault-in", required_argument, nullptr, OPT_FAULT_IN},
+    {"missing-completion", required_argument, nullptr, OPT_MISSING_COMPLETION},
+    {"busy-bytes", required_argument, nullptr, OPT_BUSY_BYTES},
     {"paced", no_argument, nullptr, OPT_PACED},
     {"latency-us", required_argument, nullptr, OPT_LATENCY},
     {"log", required_argument, nullptr, OPT_LOG},
@@ -80,6 +89,26 @@ bool to_done_fault(const char* text, done_fault& fault) {
     return true;
 }
 
+// The commands whose transfers the block faults can be confined to, by name
+// or by opcode.
+bool to_fault_opcode(const char* text, int& opcode) {
+    struct named { const char* name; int opcode; };
+    constexpr named NAMES[] = {{"status", 0x7F}, {"info", 0x55}, {"thumbnail", 0x56}, {"picture", 0x51}};
+    for (const named& n : NAMES)
+        if (std::strcmp(text, n.name) == 0) {
+            opcode = n.opcode;
+            return true;
+        }
+    long value = 0;
+    if (!to_number(text, value) || value < 0 || value > 0xFF) return false;
+    opcode = static_cast<int>(value);
+    return true;
+}
+
+// The host drains the line for 1.5 s after a snap; a done byte sooner than
+// that is swallowed, which is a fault of its own (--snap-done early).
+constexpr long HOST_DRAIN_MS = 1500;
+
 }  // namespace
 
 void show_sim_usage() {
@@ -92,9 +121,11 @@ void show_sim_usage() {
         "  --model 20|25          camera model (default 20)\n"
         "  --pictures N           pictures stored at start (default 3)\n"
         "  --low-res              pictures and resolution are low (default high)\n"
+        "  --mixed-res            every second picture has the other resolution\n"
         "  --free N               pictures free (default 16 - pictures)\n"
         "  --battery-down         report a weak battery\n"
-        "  --snap-delay MS        done byte this long after a snap (default 1800)\n"
+        "  --snap-delay MS        done byte this long after a snap (default 1800,\n"
+        "                         more than the host's 1500 ms drain)\n"
         "  --erase-delay MS       done byte this long after an erase (default 200)\n"
         "Faults:\n"
         "  --silent               never answer (a camera that is off)\n"
@@ -107,7 +138,13 @@ void show_sim_usage() {
         "  --cut-after M          ...after M bytes (default 100)\n"
         "  --silent-after-cut     and fall silent for good\n"
         "  --no-completion        never send completion bytes\n"
+        "  --missing-completion N end transfer N without its completion byte\n"
+        "  --fault-in WHAT        count the N of --bad-block, --cut-block and\n"
+        "                         --missing-completion only over the answers to\n"
+        "                         WHAT: status, info, thumbnail, picture or an\n"
+        "                         opcode (default: over all blocks and transfers)\n"
         "  --snap-done none|never|early, --erase-done none|never|early\n"
+        "  --busy-bytes N         send N non-zero bytes before each done byte\n"
         "Line:\n"
         "  --paced                send at the line's real rate, in 16-byte bursts\n"
         "  --latency-us US        camera response latency when paced\n"
@@ -120,6 +157,7 @@ sim_options parse_sim_options(int argc, char** argv) {
     long pictures = 3;
     long free = -1;
     bool low_res = false;
+    bool mixed_res = false;
     long model = 0x20;
     bool bad_attempts_given = false;
     bool cut_after_given = false;
@@ -143,14 +181,30 @@ sim_options parse_sim_options(int argc, char** argv) {
                 break;
             case OPT_PICTURES: if (!number()) return o; pictures = v; break;
             case OPT_LOW_RES: low_res = true; break;
+            case OPT_MIXED_RES: mixed_res = true; break;
             case OPT_FREE: if (!number()) return o; free = v; break;
             case OPT_BATTERY_DOWN: o.camera.battery = 1; break;
-            case OPT_SNAP_DELAY: if (!number()) return o; o.camera.snap_delay_ms = static_cast<int>(v); break;
-            case OPT_ERASE_DELAY: if (!number()) return o; o.camera.erase_delay_ms = static_cast<int>(v); break;
+            case OPT_SNAP_DELAY:
+                if (!number()) return o;
+                if (v <= HOST_DRAIN_MS) {
+                    o.error = std::string("snap delay must be more than 1500 ms (see --snap-done early): ") + arg;
+                    return o;
+                }
+                o.camera.snap_delay_ms = static_cast<int>(v > 600000 ? 600000 : v);
+                break;
+            case OPT_ERASE_DELAY: if (!number()) return o; o.camera.erase_delay_ms = static_cast<int>(v > 600000 ? 600000 : v); break;
             case OPT_SILENT: o.faults.silent_from_command = 1; break;
             case OPT_SILENT_FROM: if (!number()) return o; o.faults.silent_from_command = static_cast<int>(v); break;
             case OPT_ACK_BYTE: if (!number()) return o; o.faults.ack_byte = static_cast<std::uint8_t>(v); break;
             case OPT_UNACKED: if (!number()) return o; o.faults.unacknowledged_opcode = static_cast<int>(v); break;
+            case OPT_FAULT_IN:
+                if (!to_fault_opcode(arg, o.faults.fault_opcode)) {
+                    o.error = std::string("not a command: ") + arg;
+                    return o;
+                }
+                break;
+            case OPT_MISSING_COMPLETION: if (!number()) return o; o.faults.missing_completion = static_cast<int>(v); break;
+            case OPT_BUSY_BYTES: if (!number()) return o; o.faults.busy_before_done = static_cast<int>(v > 1000 ? 1000 : v); break;
             case OPT_BAD_BLOCK: if (!number()) return o; o.faults.bad_block = static_cast<int>(v); break;
             case OPT_BAD_ATTEMPTS: if (!number()) return o; o.faults.bad_block_attempts = static_cast<int>(v); bad_attempts_given = true; break;
             case OPT_CUT_BLOCK: if (!number()) return o; o.faults.cut_block = static_cast<int>(v); break;
@@ -178,6 +232,8 @@ sim_options parse_sim_options(int argc, char** argv) {
     }
     if (pictures > 255) pictures = 255;
     camera_config camera = camera_with_pictures(static_cast<int>(pictures), low_res, static_cast<std::uint8_t>(model));
+    if (mixed_res)
+        for (std::size_t i = 1; i < camera.pictures.size(); i += 2) camera.pictures[i].low_res = !low_res;
     camera.battery = o.camera.battery;
     camera.snap_delay_ms = o.camera.snap_delay_ms;
     camera.erase_delay_ms = o.camera.erase_delay_ms;

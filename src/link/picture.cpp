@@ -14,7 +14,8 @@ constexpr std::size_t RESOLUTION_BYTE = 4;  // of block 0: 0 means high resoluti
 int fetch_picture(int number, std::FILE* stream) {
     int result = query_status();
     if (result != RES_OK) return result;
-    if (camera_state.pictures_taken < number) return RES_IMPOSSIBLE;
+    // Pictures count from 1; a number below that names no picture at all.
+    if (number < 1 || camera_state.pictures_taken < number) return RES_IMPOSSIBLE;
     command_table[CMD_GET_PICTURE][static_cast<unsigned>(command_byte(3))] = static_cast<std::uint8_t>(number & 0xFF);
     result = send_command(CMD_GET_PICTURE);
     if (result != RES_OK) return result;

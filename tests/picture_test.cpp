@@ -1,0 +1,218 @@
+// fetch_picture against the simulated camera through a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/camera.h"
+#include "link/command.h"
+#include "sim/camera_data.h"
+#include "tests/support/camera_ops.h"
+
+namespace lumicord::camlink {
+namespace {
+
+using testing::command_bytes;
+using testing::connected_camera;
+using testing::count_of;
+using testing::first_blocks;
+using testing::hex;
+using testing::joined;
+using testing::OK_BYTE;
+using testing::repeated;
+using testing::RESEND_BYTE;
+using testing::STATUS_EXCHANGE;
+using testing::temp_stream;
+
+constexpr std::uint8_t OP_GET_PICTURE = 0x51;
+
+struct fetched {
+    int result;
+    std::string dots;
+};
+
+fetched fetch(int number, std::FILE* stream) {
+    ::testing::internal::CaptureStdout();
+    const int result = fetch_picture(number, stream);
+    return {result, ::testing::internal::GetCapturedStdout()};
+}
+
+std::vector<std::uint8_t> stored(connected_camera& camera, int number) {
+    return sim::picture_data(camera.sim().camera().pictures.at(static_cast<std::size_t>(number - 1)));
+}
+
+TEST(fetch_picture, high_resolution_picture_arrives_whole_with_sixty_dots) {
+    connected_camera camera(sim::camera_with_pictures(2));
+    temp_stream stream;
+    const fetched f = fetch(2, stream.get());
+    EXPECT_EQ(f.result, RES_OK);
+    const std::vector<std::uint8_t> data = stream.contents();
+    EXPECT_EQ(data.size(), 124'928u);
+    EXPECT_TRUE(data == stored(camera, 2));
+    EXPECT_EQ(f.dots, std::string(60, '.'));
+    // Every block acknowledged once, none asked for again.
+    EXPECT_EQ(hex(camera.heard()),
+              hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 2), repeated(OK_BYTE, 122)})));
+}
+
+TEST(fetch_picture, low_resolution_picture_arrives_whole_with_thirty_dots) {
+    connected_camera camera(sim::camera_with_pictures(3, true));
+    temp_stream stream;
+    const fetched f = fetch(1, stream.get());
+    EXPECT_EQ(f.result, RES_OK);
+    const std::vector<std::uint8_t> data = stream.contents();
+    EXPECT_EQ(data.size(), 62'464u);
+    EXPECT_TRUE(data == stored(camera, 1));
+    EXPECT_EQ(f.dots, std::string(30, '.'));
+    EXPECT_EQ(hex(camera.heard()),
+              hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1), repeated(OK_BYTE, 61)})));
+}
+
+// The size comes from the picture's own first block, not from the
+// resolution the camera is set to now.
+TEST(fetch_picture, block_count_follows_the_picture_not_the_camera_setting) {
+    {
+        sim::camera_config config = sim::camera_with_pictures(2);
+        config.pictures[0].low_res = true;  // camera at high resolution, picture 1 low
+        connected_camera camera(config);
+        temp_stream low;
+        EXPECT_EQ(fetch(1, low.get()).result, RES_OK);
+        EXPECT_EQ(low.contents().size(), sim::LOW_RES_PICTURE_BYTES);
+        EXPECT_TRUE(low.contents() == stored(camera, 1));
+    }
+    {
+        sim::camera_config config = sim::camera_with_pictures(1, true);
+        config.pictures[0].low_res = false;  // camera at low resolution, picture high
+        connected_camera camera(config);
+        temp_stream high;
+        EXPECT_EQ(fetch(1, high.get()).result, RES_OK);
+        EXPECT_EQ(high.contents().size(), sim::HIGH_RES_PICTURE_BYTES);
+        EXPECT_TRUE(high.contents() == stored(camera, 1));
+    }
+}
+
+TEST(fetch_picture, number_beyond_the_pictures_taken_is_refused_after_the_status_exchange) {
+    connected_camera camera(sim::camera_with_pictures(2));
+    temp_stream stream;
+    const fetched f = fetch(3, stream.get());
+    EXPECT_EQ(f.result, RES_IMPOSSIBLE);
+    EXPECT_EQ(hex(camera.heard()), hex(STATUS_EXCHANGE));
+    EXPECT_TRUE(stream.contents().empty());
+    EXPECT_EQ(f.dots, "");
+}
+
+TEST(fetch_picture, number_below_one_is_refused_after_the_status_exchange) {
+    connected_camera camera(sim::camera_with_pictures(2));
+    temp_stream stream;
+    EXPECT_EQ(fetch(0, stream.get()).result, RES_IMPOSSIBLE);
+    EXPECT_EQ(fetch(-1, stream.get()).result, RES_IMPOSSIBLE);
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, STATUS_EXCHANGE})));
+    EXPECT_TRUE(stream.contents().empty());
+}
+
+TEST(fetch_picture, third_of_three_is_requested_and_the_number_stays_patched) {
+    connected_camera camera(sim::camera_with_pictures(3));
+    temp_stream stream;
+    EXPECT_EQ(fetch(3, stream.get()).result, RES_OK);
+    const auto commands = camera.commands();
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(hex(commands[2].bytes), "51 00 00 03 00 00 00 1A");
+    const counted_command& c = command_table[CMD_GET_PICTURE];
+    EXPECT_EQ(hex({c.begin() + 1, c.end()}), "51 00 00 03 00 00 00 1A");
+    EXPECT_TRUE(stream.contents() == stored(camera, 3));
+}
+
+TEST(fetch_picture, bad_block_in_the_middle_is_asked_for_again) {
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.bad_block = 62;
+    faults.bad_block_attempts = 2;
+    connected_camera camera(sim::camera_with_pictures(1), faults);
+    temp_stream stream;
+    const fetched f = fetch(1, stream.get());
+    EXPECT_EQ(f.result, RES_OK);
+    EXPECT_TRUE(stream.contents() == stored(camera, 1));
+    EXPECT_EQ(f.dots, std::string(60, '.'));
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1),
+                                               repeated(OK_BYTE, 61), repeated(RESEND_BYTE, 2),
+                                               repeated(OK_BYTE, 61)})));
+}
+
+TEST(fetch_picture, five_bad_attempts_end_the_transfer_with_nothing_more_sent) {
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.bad_block = 62;  // block index 61
+    faults.bad_block_attempts = 5;
+    connected_camera camera(sim::camera_with_pictures(1), faults);
+    temp_stream stream;
+    const fetched f = fetch(1, stream.get());
+    EXPECT_EQ(f.result, RES_BAD_PACKET);
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1),
+                                               repeated(OK_BYTE, 61), repeated(RESEND_BYTE, 4)})));
+    // The stream keeps the blocks before the failure; the even indexes 2..60
+    // among them got their dots.
+    EXPECT_TRUE(stream.contents() == first_blocks(stored(camera, 1), 61));
+    EXPECT_EQ(f.dots, std::string(30, '.'));
+}
+
+TEST(fetch_picture, short_write_stops_before_the_block_is_acknowledged) {
+    connected_camera camera(sim::camera_with_pictures(1));
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    const fetched f = fetch(1, full);
+    std::fclose(full);
+    EXPECT_EQ(f.result, RES_SAVE_ERROR);
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1)})));
+    EXPECT_EQ(f.dots, "");
+}
+
+// A buffered stream on a full disk accepts the first blocks and fails when
+// its buffer is written out; the blocks it accepted are acknowledged and
+// dotted, the one it refused is not, and nothing follows.
+TEST(fetch_picture, short_write_shows_when_the_stream_does) {
+    connected_camera camera(sim::camera_with_pictures(1));
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    static char buffer[1500];
+    std::setvbuf(full, buffer, _IOFBF, sizeof buffer);
+    const fetched f = fetch(1, full);
+    std::fclose(full);
+    EXPECT_EQ(f.result, RES_SAVE_ERROR);
+    const std::vector<std::uint8_t> heard = camera.heard();
+    const std::vector<std::uint8_t> prefix = joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1)});
+    ASSERT_GT(heard.size(), prefix.size());
+    const std::vector<std::uint8_t> after(heard.begin() + static_cast<std::ptrdiff_t>(prefix.size()), heard.end());
+    const std::size_t accepted = after.size();
+    EXPECT_GE(accepted, 1u);
+    EXPECT_LT(accepted, 122u);
+    EXPECT_EQ(hex(after), hex(repeated(OK_BYTE, accepted)));
+    EXPECT_EQ(f.dots, std::string((accepted - 1) / 2, '.'));
+}
+
+TEST(fetch_picture, unanswered_request_returns_the_command_result) {
+    sim::fault_config faults;
+    faults.silent_from_command = 6;  // 3 to connect, INIT and STATUS, then CMD_GET_PICTURE
+    connected_camera camera(sim::camera_with_pictures(2), faults);
+    temp_stream stream;
+    const fetched f = fetch(2, stream.get());
+    EXPECT_EQ(f.result, RES_NOT_FOUND);  // a DC20 that stays silent
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 2)})));
+    EXPECT_TRUE(stream.contents().empty());
+}
+
+TEST(fetch_picture, missing_completion_byte_gives_no_data_with_the_picture_written) {
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.missing_completion = 1;
+    connected_camera camera(sim::camera_with_pictures(1, true), faults);
+    temp_stream stream;
+    const fetched f = fetch(1, stream.get());
+    EXPECT_EQ(f.result, RES_NO_DATA);
+    EXPECT_TRUE(stream.contents() == stored(camera, 1));
+    EXPECT_EQ(count_of(camera.heard(), OK_BYTE), 1u + 61u);
+}
+
+}  // namespace
+}  // namespace lumicord::camlink
