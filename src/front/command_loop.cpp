@@ -38,7 +38,8 @@ void load_thumbnails() {
     std::putchar('\n');
     int result = camlink::fetch_thumbnails(stream);
     // A full disk often shows only when the buffer is written out.
-    if (result == camlink::RES_OK && std::fflush(stream) != 0) result = camlink::RES_SAVE_ERROR;
+    if (result == camlink::RES_OK && (std::fflush(stream) != 0 || std::ferror(stream) != 0))
+        result = camlink::RES_SAVE_ERROR;
     if (std::fclose(stream) != 0 && result == camlink::RES_OK) result = camlink::RES_SAVE_ERROR;
     if (result != camlink::RES_OK)
         report_result(result);

@@ -11,8 +11,9 @@
 namespace lumicord::front {
 
 bool finish_picture_file(std::FILE* stream, const char* name) {
-    // A full disk often shows only here, when the buffer is written out.
-    const bool flushed = std::fflush(stream) == 0;
+    // A full disk often shows only here, when the buffer is written out; an
+    // earlier buffer that failed to go out leaves the error flag set.
+    const bool flushed = std::fflush(stream) == 0 && std::ferror(stream) == 0;
     const bool closed = std::fclose(stream) == 0;
     if (flushed && closed) return true;
     std::remove(name);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,8 +39,21 @@ program_result run_program(const program_run& run) {
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
-        dup2(in[0], 0);
+        // Only async-signal-safe calls between fork and exec (setrlimit is a
+        // plain system call).
+        if (run.input_path.empty()) {
+            dup2(in[0], 0);
+        } else {
+            const int fd = open(run.input_path.c_str(), O_RDONLY);
+            if (fd < 0) _exit(127);
+            dup2(fd, 0);
+            if (fd != 0) close(fd);
+        }
+        if (run.file_size_limit > 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
         dup2(out[1], 1);
         dup2(err[1], 2);
         if (!run.cwd.empty() && chdir(run.cwd.c_str()) != 0) _exit(127);
@@ -54,7 +68,7 @@ program_result run_program(const program_run& run) {
     program_result result;
     std::size_t written = 0;
     int input_fd = in[1];
-    if (run.input.empty() && run.close_input) {
+    if ((run.input.empty() && run.close_input) || !run.input_path.empty()) {
         close(input_fd);
         input_fd = -1;
     }

@@ -18,6 +18,12 @@ struct program_run {
     // Send signal_number once standard output contains signal_when.
     std::string signal_when;
     int signal_number = 0;
+    // Standard input read from this file instead of the input text (e.g. a
+    // directory, whose read fails).
+    std::string input_path;
+    // A limit on the size of any file the program writes (RLIMIT_FSIZE), with
+    // SIGXFSZ ignored so that the write fails as on a full disk; 0 = none.
+    long file_size_limit = 0;
 };
 
 struct program_result {

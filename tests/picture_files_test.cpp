@@ -1,0 +1,109 @@
+#include "files/picture_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+
+namespace lumicord::files {
+namespace {
+
+using lumicord::testing::read_file;
+using lumicord::testing::scoped_cwd;
+using lumicord::testing::scratch_dir;
+
+class picture_files_test : public ::testing::Test {
+protected:
+    scratch_dir dir_;
+    scoped_cwd cwd_{dir_.path()};
+
+    std::string content(const std::string& name) const {
+        const std::vector<unsigned char> bytes = read_file(dir_ / name);
+        return {bytes.begin(), bytes.end()};
+    }
+};
+
+TEST_F(picture_files_test, existence_sees_every_kind_of_entry) {
+    EXPECT_FALSE(file_exists("dc_001.dc2"));
+    dir_.touch("dc_001.dc2", "x");
+    std::filesystem::create_directory(dir_ / "dc_002.dc2");
+    std::filesystem::create_symlink("no-such-target", dir_ / "dc_003.dc2");
+    dir_.touch("dc_004.dc2");
+    chmod((dir_ / "dc_004.dc2").c_str(), 0);
+    EXPECT_TRUE(file_exists("dc_001.dc2"));
+    EXPECT_TRUE(file_exists("dc_002.dc2"));
+    EXPECT_TRUE(file_exists("dc_003.dc2"));
+    EXPECT_TRUE(file_exists("dc_004.dc2"));
+    EXPECT_FALSE(file_exists("dc_005.dc2"));
+    EXPECT_FALSE(file_exists(""));
+}
+
+TEST_F(picture_files_test, a_new_picture_file_is_created_empty_and_writable) {
+    std::FILE* stream = nullptr;
+    ASSERT_EQ(create_picture_file("dc_001.dc2", stream), create_result::created);
+    ASSERT_NE(stream, nullptr);
+    const unsigned char data[3] = {0x00, 0x1A, 0xFF};
+    EXPECT_EQ(std::fwrite(data, 1, sizeof data, stream), sizeof data);
+    EXPECT_EQ(std::fclose(stream), 0);
+    EXPECT_EQ(read_file(dir_ / "dc_001.dc2"), std::vector<unsigned char>(data, data + sizeof data));
+}
+
+TEST_F(picture_files_test, nothing_that_has_the_name_is_overwritten_or_written_through) {
+    dir_.touch("dc_001.dc2", "old picture");
+    dir_.touch("target", "kept");
+    std::filesystem::create_symlink("target", dir_ / "dc_002.dc2");
+    std::filesystem::create_symlink("dangling-target", dir_ / "dc_003.dc2");
+    std::filesystem::create_directory(dir_ / "dc_004.dc2");
+    for (const char* name : {"dc_001.dc2", "dc_002.dc2", "dc_003.dc2", "dc_004.dc2"}) {
+        SCOPED_TRACE(name);
+        std::FILE* stream = reinterpret_cast<std::FILE*>(1);
+        EXPECT_EQ(create_picture_file(name, stream), create_result::exists);
+        EXPECT_EQ(stream, nullptr);
+    }
+    EXPECT_EQ(content("dc_001.dc2"), "old picture");
+    EXPECT_EQ(content("target"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "dangling-target"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "dc_003.dc2"));
+}
+
+TEST_F(picture_files_test, a_file_that_cannot_be_created_is_a_failure) {
+    std::FILE* stream = reinterpret_cast<std::FILE*>(1);
+    EXPECT_EQ(create_picture_file("no-such-dir/dc_001.dc2", stream), create_result::failed);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(dir_.names(), std::vector<std::string>{});
+}
+
+TEST_F(picture_files_test, converter_file_holds_one_line_and_is_replaced) {
+    write_converter_file(5);
+    EXPECT_EQ(content("pixforge.cmd"), "-x5 -a\n");
+    write_converter_file(1234);
+    EXPECT_EQ(content("pixforge.cmd"), "-x1234 -a\n");
+    delete_converter_file();
+    EXPECT_EQ(dir_.names(), std::vector<std::string>{});
+    // Deleting what is not there is no error, and neither is a converter
+    // file that cannot be written.
+    delete_converter_file();
+    std::filesystem::create_directory(dir_ / "pixforge.cmd");
+    write_converter_file(7);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "pixforge.cmd"));
+}
+
+TEST(picture_file_names_test, fixed_names) {
+    EXPECT_STREQ(THUMBNAIL_FILE_NAME, "thumbnls.dc2");
+    EXPECT_STREQ(CONVERTER_FILE_NAME, "pixforge.cmd");
+    EXPECT_STREQ(picture_file_name(1).data(), "dc_001.dc2");
+    EXPECT_STREQ(picture_file_name(42).data(), "dc_042.dc2");
+    EXPECT_STREQ(picture_file_name(12345).data(), "dc_12345.dc2");
+    EXPECT_STREQ(picture_file_name(2147483648L).data(), "dc_2147483648.dc2");
+    EXPECT_STREQ(image_file_name(999).data(), "dc_999.img");
+    EXPECT_STREQ(image_file_name(1000).data(), "dc_1000.img");
+}
+
+}  // namespace
+}  // namespace lumicord::files

@@ -1,0 +1,77 @@
+// Running the lumicord binary at the keyboard of a simulated camera: the
+// program's picture files land in a scratch directory, its output is checked
+// piece by piece.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/camera_data.h"
+#include "sim/camera_sim.h"
+#include "tests/support/run_program.h"
+
+namespace lumicord::testing {
+
+inline const std::string CLOSING_NOTICE = "\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n";
+inline const std::string PROMPT = "\n: ";
+inline const std::string MENU =
+    "\nCOMMANDS: \n"
+    "  D  - Download Pictures \n"
+    "  E  - Erase Camera Memory\n"
+    "  P  - Take Picture \n"
+    "  Q  - Quit \n"
+    "  R  - Toggle Resolution \n"
+    "  S  - Show DC20 Status \n"
+    "  T  - Load Thumbnails \n"
+    "  X  - Download Pictures and Exit \n";
+
+// lumicord on the simulator's device, working in dir, with keys as its
+// standard input (closed afterwards) and any further arguments.
+inline program_run session(const sim::camera_sim& sim, const std::filesystem::path& dir, std::string keys,
+                           std::vector<std::string> args = {}) {
+    args.insert(args.begin(), "-C" + sim.device_path());
+    return lumicord_run(std::move(args), std::move(keys), dir.string());
+}
+
+// What the program printed after the status lines of its start-up.
+inline std::string after_startup(const std::string& out) {
+    const std::string marker = " photos free";
+    const std::size_t at = out.find(marker);
+    if (at == std::string::npos) return "<no start-up status in output>" + out;
+    return out.substr(at + marker.size());
+}
+
+// The status lines of show_status(false).
+inline std::string status_lines(int taken, int free, bool low_res = false, bool battery_good = true) {
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "\n%2d photos taken \n%2d photos free", taken, free);
+    return std::string(low_res ? "\nResolution:  low" : "\nResolution: high") +
+           (battery_good ? "\nBattery:    good" : "\nBattery:    down") + counts;
+}
+
+inline std::string dots(int count) { return std::string(static_cast<std::size_t>(count), '.'); }
+
+// One saved picture as a download prints it: newline, progress dots, notice.
+inline std::string saved_picture(int picture, const std::string& name, bool low_res = false) {
+    return "\n" + dots(low_res ? 30 : 60) + "\nPicture " + std::to_string(picture) + " saved as " + name;
+}
+
+// The lines on standard error other than the pseudo-terminal's expected
+// complaint about an unchanged parity flag.
+inline std::string unexpected_errors(const std::string& err) {
+    std::istringstream lines(err);
+    std::string line, rest;
+    while (std::getline(lines, line))
+        if (line != "tcsetattr: Invalid argument") rest += line + "\n";
+    return rest;
+}
+
+inline std::vector<unsigned char> picture_bytes(const sim::stored_picture& picture) {
+    const std::vector<std::uint8_t> data = sim::picture_data(picture);
+    return {data.begin(), data.end()};
+}
+
+}  // namespace lumicord::testing
