@@ -1,0 +1,424 @@
+// lumicord-bench: runs the real lumicord binary against a camera simulator
+// that keeps the serial line's real pace, compares every run with the least
+// time the line allows, and writes the figures as a Markdown report.
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/bare_client.h"
+#include "bench/camera_timing.h"
+#include "bench/line_budget.h"
+#include "bench/numbering_timing.h"
+#include "bench/program_child.h"
+#include "files/picture_files.h"
+#include "sim/camera_data.h"
+#include "sim/camera_sim.h"
+
+namespace lumicord::bench {
+
+namespace {
+
+constexpr const char* PROMPT = "\n: ";
+constexpr const char* THUMBNAIL_FILE = "thumbnls.dc2";
+constexpr auto RUN_DEADLINE = std::chrono::minutes(8);
+
+// The targets the figures are held against.
+constexpr double WALL_RATIO_TARGET = 1.01;
+constexpr double CPU_SHARE_TARGET = 0.01;
+constexpr long RSS_TARGET_KIB = 4096;
+constexpr double NUMBERING_TARGET_MS = 50;
+
+constexpr long FLOOR_BAUD = 115200;
+
+enum class run_kind { startup, pictures, thumbnails };
+
+struct bench_case {
+    run_kind kind;
+    long baud;
+    bool low_res;
+    int pictures;  // stored in the camera; all of them are transferred
+};
+
+struct case_result {
+    bench_case what{};
+    std::string problem;      // empty when the run did what it should
+    double wall = 0;          // of the measured part: start-up, or key to next prompt
+    line_budget budget;       // the line's minimum for the same part
+    double run_wall = 0;      // the whole process, start to exit
+    double cpu = 0;           // user + system of the whole process
+    long max_rss_kib = 0;
+    bool camera_realtime = false;
+};
+
+struct settings {
+    std::string lumicord = LUMICORD_BINARY;
+    std::string out = "bench/results.md";
+    std::string scratch;
+    std::string command = "bench/run";
+    int latency_us = 500;
+    bool quick = false;
+    bool realtime_program = false;
+};
+
+double seconds(clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double cpu_seconds(const rusage& u) {
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+std::vector<unsigned char> read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string read_text(const std::filesystem::path& path) {
+    const std::vector<unsigned char> bytes = read_file(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+const char* kind_name(run_kind kind) {
+    switch (kind) {
+        case run_kind::startup: return "start-up to first prompt";
+        case run_kind::pictures: return "download (D)";
+        case run_kind::thumbnails: return "thumbnails (T)";
+    }
+    return "";
+}
+
+std::string case_label(const bench_case& c) {
+    std::string label = kind_name(c.kind);
+    if (c.kind == run_kind::pictures) label += c.low_res ? ", low res" : ", high res";
+    return label;
+}
+
+int transferred(const bench_case& c) { return c.kind == run_kind::startup ? 0 : c.pictures; }
+
+// What the run should have left in its directory, checked byte for byte.
+std::string check_files(const bench_case& c, const sim::camera_config& camera, const std::filesystem::path& dir) {
+    if (c.kind == run_kind::pictures) {
+        for (int i = 1; i <= c.pictures; ++i) {
+            const files::file_name name = files::picture_file_name(i);
+            const std::vector<std::uint8_t> expected = sim::picture_data(camera.pictures[static_cast<std::size_t>(i - 1)]);
+            const std::vector<unsigned char> got = read_file(dir / name.data());
+            if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin()))
+                return std::string(name.data()) + " differs from the camera's picture";
+        }
+    }
+    if (c.kind == run_kind::thumbnails) {
+        std::vector<std::uint8_t> expected;
+        for (const sim::stored_picture& p : camera.pictures) {
+            const std::vector<std::uint8_t> t = sim::thumbnail_data(p);
+            expected.insert(expected.end(), t.begin(), t.end());
+        }
+        const std::vector<unsigned char> got = read_file(dir / THUMBNAIL_FILE);
+        if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin()))
+            return std::string(THUMBNAIL_FILE) + " differs from the camera's thumbnails";
+    }
+    return {};
+}
+
+case_result run_case(const settings& s, const bench_case& c) {
+    case_result r;
+    r.what = c;
+    // The camera's thread keeps time as a UART does; the program, forked
+    // later, runs as any program does.
+    std::unique_ptr<sim::camera_sim> owned_camera;
+    {
+        const camera_timing timing;
+        r.camera_realtime = timing.realtime();
+        owned_camera = std::make_unique<sim::camera_sim>(sim::camera_with_pictures(c.pictures, c.low_res),
+                                                         sim::fault_config{}, sim::pacing_config{true, s.latency_us});
+    }
+    sim::camera_sim& camera = *owned_camera;
+    std::string pattern = s.scratch + "/lumicord-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a directory in " + s.scratch);
+    const std::filesystem::path dir = pattern;
+
+    const std::vector<std::string> args{"-C" + camera.device_path(), "-B" + std::to_string(c.baud)};
+    program_child child = start_program(s.lumicord, args, dir.string(), (dir / "stderr.txt").string(), s.realtime_program);
+    const clock::time_point deadline = child.started + RUN_DEADLINE;
+    if (!await_output(child, PROMPT, deadline)) {
+        r.problem = "no prompt after start-up";
+    } else {
+        const clock::time_point prompt = clock::now();
+        const line_record at_prompt = record_of(camera);
+        if (c.kind == run_kind::startup) {
+            r.wall = seconds(prompt - child.started);
+            r.budget = budget_between(line_record{}, at_prompt, s.latency_us);
+        } else {
+            const clock::time_point key = clock::now();
+            send_keys(child, c.kind == run_kind::pictures ? "D\n" : "T\n");
+            if (!await_output(child, PROMPT, deadline)) {
+                r.problem = "no prompt after the transfer";
+            } else {
+                r.wall = seconds(clock::now() - key);
+                r.budget = budget_between(at_prompt, record_of(camera), s.latency_us);
+            }
+        }
+        send_keys(child, "Q\n");
+    }
+    const program_end end = finish_program(child, deadline);
+    r.run_wall = seconds(end.ended - child.started);
+    r.cpu = cpu_seconds(end.usage);
+    r.max_rss_kib = end.usage.ru_maxrss;
+    if (r.problem.empty() && (!end.exited || end.exit_code != 0))
+        r.problem = "ended with status " + std::to_string(end.exit_code);
+    if (r.problem.empty()) r.problem = check_files(c, camera.camera(), dir);
+    if (!r.problem.empty()) {
+        std::fprintf(stderr, "%s at %ld baud: %s\n--- output:\n%s\n--- errors:\n%s\n", case_label(c).c_str(), c.baud,
+                     r.problem.c_str(), child.out.c_str(), read_text(dir / "stderr.txt").c_str());
+    }
+    std::filesystem::remove_all(dir);
+    return r;
+}
+
+std::vector<bench_case> cases(bool quick) {
+    if (quick)
+        return {
+            {run_kind::startup, 115200, false, 1},
+            {run_kind::pictures, 115200, false, 1},
+            {run_kind::pictures, 115200, true, 1},
+            {run_kind::thumbnails, 115200, false, 2},
+        };
+    // A high-resolution picture takes some 2.4 minutes at 9600 baud: one of
+    // each kind there is plenty.
+    return {
+        {run_kind::startup, 9600, false, 3},
+        {run_kind::startup, 115200, false, 3},
+        {run_kind::pictures, 9600, false, 1},
+        {run_kind::pictures, 9600, true, 1},
+        {run_kind::pictures, 38400, false, 1},
+        {run_kind::pictures, 38400, true, 1},
+        {run_kind::pictures, 115200, false, 3},
+        {run_kind::pictures, 115200, true, 3},
+        {run_kind::thumbnails, 115200, false, 4},
+    };
+}
+
+std::string first_line_of(const char* path, const char* key) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) != 0) continue;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) return {};
+        std::size_t from = colon + 1;
+        while (from < line.size() && line[from] == ' ') ++from;
+        return line.substr(from);
+    }
+    return {};
+}
+
+std::string machine_text() {
+    std::ostringstream m;
+    utsname u{};
+    ::uname(&u);
+    m << sysconf(_SC_NPROCESSORS_ONLN) << " processors (nproc), " << first_line_of("/proc/cpuinfo", "model name") << ", "
+      << u.sysname << " " << u.release << " " << u.machine;
+    return m.str();
+}
+
+std::string load_average() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+std::string fixed(double value, int places) {
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%.*f", places, value);
+    return text.data();
+}
+
+const char* mark(bool met) { return met ? "yes" : "**no**"; }
+
+void write_report(const settings& s, const std::vector<case_result>& results, const bare_result& floor,
+                  const std::vector<numbering_timing>& numbering, int numbering_files, int numbering_repeats,
+                  const std::string& load_before, double total_seconds) {
+    bool realtime = !results.empty();
+    for (const case_result& c : results) realtime = realtime && c.camera_realtime;
+    const double floor_ratio = floor.wall / floor.line_minimum;
+    const double floor_cpu = floor.cpu / floor.child_wall;
+
+    std::ostringstream r;
+    r << "# Lumicord benchmark\n\n";
+    r << "Produced by `" << s.command << "`" << (s.quick ? " (quick set)" : "") << " in " << fixed(total_seconds / 60, 1)
+      << " minutes.\n\n";
+    r << "- Machine: " << machine_text() << ".\n";
+    r << "- Load average (1, 5, 15 min) before: " << load_before << "; after: " << load_average() << ".\n";
+    r << "- Camera: the simulator, paced at the line's rate (11 bits a byte) in 16-byte bursts, hearing the host's\n"
+         "  bytes a byte-time after they are written and answering "
+      << s.latency_us << " µs after it heard; its thread "
+      << (realtime ? "at real-time priority" : "at ordinary priority (real-time was refused)")
+      << " with exact timers. The program at "
+      << (s.realtime_program ? "real-time priority too (a diagnostic run, not how users run it)" : "ordinary priority")
+      << ".\n";
+    r << "- Line minimum: every byte both ways at its line speed, 13/128 s before each command, the camera's\n"
+         "  latency before each answer.\n";
+    r << "- Wall: start-up to the first prompt, or from the key to the prompt after the transfer; the line minimum\n"
+         "  covers the same stretch. CPU (user + system) and peak resident memory are the whole process's\n"
+         "  (start-up, transfer, quitting), from wait4.\n";
+    r << "- Floor: a bare client fetching one high-resolution picture through the same camera and\n"
+         "  pseudo-terminal with nothing but the protocol's reads, writes and pause (no files, no output).\n\n";
+
+    r << "| Run | Baud | Pictures | Commands | Bytes to / from camera | Wall (s) | Line minimum (s) | Ratio | "
+         "CPU of run (ms) | CPU per picture (ms) | CPU / wall | Peak RSS (KiB) |\n";
+    r << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (const case_result& c : results) {
+        const int items = transferred(c.what);
+        r << "| " << case_label(c.what) << (c.problem.empty() ? "" : " — FAILED: " + c.problem) << " | " << c.what.baud
+          << " | " << (items > 0 ? std::to_string(items) : "—") << " | " << c.budget.commands << " | "
+          << c.budget.host_bytes << " / " << c.budget.camera_bytes << " | " << fixed(c.wall, 3) << " | "
+          << fixed(c.budget.total(), 3) << " | " << fixed(c.wall / c.budget.total(), 4) << " | "
+          << fixed(c.cpu * 1e3, 1) << " | " << (items > 0 ? fixed(c.cpu * 1e3 / items, 1) : "—") << " | "
+          << fixed(100 * c.cpu / c.run_wall, 2) << " % | " << c.max_rss_kib << " |\n";
+    }
+    r << "| floor: bare client, high res" << (floor.ok ? "" : " — FAILED") << " | " << FLOOR_BAUD << " | 1 | 1 | — | "
+      << fixed(floor.wall, 3) << " | " << fixed(floor.line_minimum, 3) << " | " << fixed(floor_ratio, 4) << " | "
+      << fixed(floor.cpu * 1e3, 1) << " | " << fixed(floor.cpu * 1e3, 1) << " | " << fixed(100 * floor_cpu, 2)
+      << " % | — |\n\n";
+
+    r << "Numbering search in a directory of " << numbering_files << " files (half dc_NNN.dc2, half dc_NNN.img), "
+      << numbering_repeats << " searches each:\n\n";
+    r << "| Option | Search top | Found | First (ms) | Slowest (ms) |\n|---|---:|---:|---:|---:|\n";
+    for (const numbering_timing& t : numbering)
+        r << "| " << t.option << " | " << t.search_top << " | " << t.result << " | " << fixed(t.first_ms, 3) << " | "
+          << fixed(t.slowest_ms, 3) << " |\n";
+
+    double worst_ratio = 0;
+    double worst_cpu = 0;
+    long worst_rss = 0;
+    double worst_search = 0;
+    bool all_ran = true;
+    for (const case_result& c : results) {
+        worst_ratio = std::max(worst_ratio, c.wall / c.budget.total());
+        worst_cpu = std::max(worst_cpu, c.cpu / c.run_wall);
+        worst_rss = std::max(worst_rss, c.max_rss_kib);
+        all_ran = all_ran && c.problem.empty();
+    }
+    for (const numbering_timing& t : numbering) worst_search = std::max(worst_search, t.slowest_ms);
+    r << "\n| Target | Worst run | Floor | Met |\n|---|---:|---:|---|\n";
+    r << "| every run completes, its files byte for byte the camera's | — | — | " << mark(all_ran) << " |\n";
+    r << "| wall time within 1 % of the line minimum | ratio " << fixed(worst_ratio, 4) << " | ratio "
+      << fixed(floor_ratio, 4) << " | " << mark(worst_ratio <= WALL_RATIO_TARGET) << " |\n";
+    r << "| CPU time under 1 % of wall time | " << fixed(100 * worst_cpu, 2) << " % | " << fixed(100 * floor_cpu, 2)
+      << " % | " << mark(worst_cpu < CPU_SHARE_TARGET) << " |\n";
+    r << "| peak resident memory under 4 MiB | " << worst_rss << " KiB | — | " << mark(worst_rss < RSS_TARGET_KIB)
+      << " |\n";
+    r << "| numbering search under 50 ms for any -N | " << fixed(worst_search, 3) << " ms | — | "
+      << mark(worst_search < NUMBERING_TARGET_MS) << " |\n";
+
+    std::ofstream out(s.out);
+    out << r.str();
+    std::fputs(r.str().c_str(), stdout);
+}
+
+void usage() {
+    std::puts(
+        "Usage: lumicord-bench [options]\n"
+        "Runs the lumicord binary against a paced camera simulator and writes a Markdown report.\n"
+        "  --lumicord PATH     the binary to measure (default: the one built beside this driver)\n"
+        "  --out FILE          where the report goes (default bench/results.md)\n"
+        "  --latency-us US     camera response latency (default 500)\n"
+        "  --scratch DIR       where the runs' directories are made (default: the temporary directory)\n"
+        "  --command TEXT      the command line to name in the report (default bench/run)\n"
+        "  --quick             a few runs at 115200 baud only\n"
+        "  --realtime-program  run lumicord at real-time priority too (to see how much of the\n"
+        "                      wall time is waiting for a processor; not how users run it)");
+}
+
+bool parse(int argc, char** argv, settings& s) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (a == "--quick") {
+            s.quick = true;
+        } else if (a == "--realtime-program") {
+            s.realtime_program = true;
+        } else if (a == "--lumicord" && has_value) {
+            s.lumicord = argv[++i];
+        } else if (a == "--out" && has_value) {
+            s.out = argv[++i];
+        } else if (a == "--scratch" && has_value) {
+            s.scratch = argv[++i];
+        } else if (a == "--command" && has_value) {
+            s.command = argv[++i];
+        } else if (a == "--latency-us" && has_value) {
+            char* end = nullptr;
+            const long v = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || v < 0 || v > 1'000'000) return false;
+            s.latency_us = static_cast<int>(v);
+        } else {
+            return false;
+        }
+    }
+    if (s.scratch.empty()) s.scratch = std::filesystem::temp_directory_path().string();
+    // The runs happen in directories of their own.
+    s.lumicord = std::filesystem::absolute(s.lumicord).string();
+    return true;
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    settings s;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage();
+        return 0;
+    }
+    if (!parse(argc, argv, s)) {
+        usage();
+        return 2;
+    }
+    const clock::time_point began = clock::now();
+    const std::string load_before = load_average();
+
+    constexpr int NUMBERING_FILES = 10000;
+    constexpr int NUMBERING_REPEATS = 5;
+    const std::vector<numbering_timing> numbering =
+        time_numbering_search(s.scratch, NUMBERING_FILES, {"-N1", "-N100", "-N2000000000"}, NUMBERING_REPEATS);
+
+    const bare_result floor = run_bare_client(FLOOR_BAUD, false, s.latency_us);
+    std::fprintf(stderr, "bare client at %ld baud: %.3f s against %.3f s (ratio %.4f), CPU %.1f ms in %ld reads%s\n",
+                 FLOOR_BAUD, floor.wall, floor.line_minimum, floor.wall / floor.line_minimum, floor.cpu * 1e3,
+                 floor.reads, floor.ok ? "" : " (FAILED)");
+
+    std::vector<case_result> results;
+    bool all_ran = true;
+    for (const bench_case& c : cases(s.quick)) {
+        std::fprintf(stderr, "%s at %ld baud, %d picture(s)...\n", case_label(c).c_str(), c.baud, c.pictures);
+        results.push_back(run_case(s, c));
+        const case_result& r = results.back();
+        std::fprintf(stderr, "  %.3f s against %.3f s (ratio %.4f), CPU %.1f ms, peak RSS %ld KiB\n", r.wall,
+                     r.budget.total(), r.wall / r.budget.total(), r.cpu * 1e3, r.max_rss_kib);
+        all_ran = all_ran && r.problem.empty();
+    }
+    write_report(s, results, floor, numbering, NUMBERING_FILES, NUMBERING_REPEATS, load_before, seconds(clock::now() - began));
+    return all_ran ? 0 : 1;
+}
+
+}  // namespace lumicord::bench
+
+int main(int argc, char** argv) {
+    try {
+        return lumicord::bench::run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumicord-bench: %s\n", e.what());
+        return 1;
+    }
+}
