@@ -41,10 +41,12 @@ termios build_working_settings() {
 }
 
 // A device the user may not open is almost always one owned by a group the
-// user is not in; naming it saves a search.
+// user is not in; naming it saves a search. Joining helps only when the
+// group may read and write the device, and joining root is no advice.
 void explain_permission(const char* device) {
     struct stat st {};
     if (stat(device, &st) != 0) return;
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0) return;
     const group* g = getgrgid(st.st_gid);
     if (g == nullptr || g->gr_name == nullptr) return;
     std::fprintf(stderr,
