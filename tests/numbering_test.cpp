@@ -1,6 +1,9 @@
 #include "files/numbering.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -110,6 +113,42 @@ TEST_F(numbering_test, huge_top_in_a_large_directory_answers_at_once) {
     EXPECT_EQ(find_last_number(2000000000, true), 3000);
     EXPECT_EQ(find_last_number(INT_MAX, false), 3000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// A directory that may be searched but not listed: the names can only be
+// tried one by one, from the top down. Run in a child that is not root, for
+// whom permissions do not count.
+TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
+    scratch_dir dir;
+    for (const char* name : {"dc_003.dc2", "dc_007.img", "dc_5.dc2", "dc_1999999990.dc2"}) dir.touch(name);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0311), 0);
+    int results[2];
+    ASSERT_EQ(pipe(results), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        if (chdir(dir.path().c_str()) != 0) _exit(3);
+        if (opendir(".") != nullptr) _exit(4);  // the directory must not be listable
+        const int found[] = {find_last_number(100, true), find_last_number(100, false), find_last_number(6, true),
+                             find_last_number(0, true), find_last_number(2000000000, false)};
+        _exit(write(results[1], found, sizeof found) == static_cast<ssize_t>(sizeof found) ? 0 : 5);
+    }
+    close(results[1]);
+    int found[5] = {};
+    const ssize_t got = read(results[0], found, sizeof found);
+    close(results[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(dir.path().c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof found));
+    EXPECT_EQ(found[0], 7);
+    EXPECT_EQ(found[1], 3);
+    EXPECT_EQ(found[2], 3);
+    EXPECT_EQ(found[3], 0);
+    EXPECT_EQ(found[4], 1999999990);
 }
 
 // The search walks down from the top and probes each number's names. Numbers
