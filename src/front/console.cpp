@@ -10,8 +10,6 @@ namespace lumicord::front {
 
 namespace {
 
-constexpr const char* VERSION_TEXT = "Version 1.0.0 (2026-12-09)";
-
 struct result_message {
     int code;
     const char* text;

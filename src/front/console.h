@@ -4,6 +4,9 @@
 
 namespace lumicord::front {
 
+// The version and its date, as the banner shows them.
+inline constexpr const char* VERSION_TEXT = "Version 1.0.0 (2026-12-09)";
+
 void show_banner();
 void show_menu();
 void show_status(bool with_model_line);

@@ -1,0 +1,210 @@
+#include "link/line.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "sim/camera_data.h"
+#include "tests/support/linked_camera.h"
+#include "tests/support/scratch_dir.h"
+
+namespace lumicord::camlink {
+namespace {
+
+using lumicord::testing::linked_camera;
+
+// The flags without the speed bits Linux keeps in c_cflag.
+tcflag_t control_flags(const termios& t) { return t.c_cflag & ~static_cast<tcflag_t>(CBAUD | CBAUDEX | CIBAUD); }
+
+void expect_same_settings(const termios& expected, const termios& actual) {
+    EXPECT_EQ(expected.c_iflag, actual.c_iflag);
+    EXPECT_EQ(expected.c_oflag, actual.c_oflag);
+    EXPECT_EQ(expected.c_cflag, actual.c_cflag);
+    EXPECT_EQ(expected.c_lflag, actual.c_lflag);
+    for (int i = 0; i < NCCS; ++i) EXPECT_EQ(expected.c_cc[i], actual.c_cc[i]) << "control character " << i;
+    EXPECT_EQ(cfgetispeed(&expected), cfgetispeed(&actual));
+    EXPECT_EQ(cfgetospeed(&expected), cfgetospeed(&actual));
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A descriptor number nothing has open, so that every call on it fails;
+// closing the line's own would let the next open reuse its number.
+int closed_descriptor() {
+    int fd = 1000;
+    while (fcntl(fd, F_GETFD) != -1) ++fd;
+    return fd;
+}
+
+std::string regex_quoted(const std::string& text) {
+    std::string quoted;
+    for (char c : text) {
+        if (std::strchr(".[]()*+?{}|^$\\", c) != nullptr) quoted += '\\';
+        quoted += c;
+    }
+    return quoted;
+}
+
+TEST(open_line_test, applies_exactly_the_working_settings_at_9600) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    const termios t = link.sim().line_settings();
+    EXPECT_EQ(t.c_iflag, static_cast<tcflag_t>(IGNBRK));
+    EXPECT_EQ(t.c_oflag, 0u);
+    // A pseudo-terminal cannot hold PARENB (Linux clears it), so the device
+    // shows the rest and the record the program applied shows the parity.
+    EXPECT_EQ(control_flags(t), static_cast<tcflag_t>(CS8 | CREAD));
+    EXPECT_EQ(control_flags(line_state.working), static_cast<tcflag_t>(CS8 | CREAD | PARENB));
+    EXPECT_EQ(t.c_lflag, 0u);
+    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VTIME], 15);
+    for (int i = 0; i < NCCS; ++i) {
+        if (i == VTIME) continue;
+        EXPECT_EQ(t.c_cc[i], 0) << "control character " << i;
+    }
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B9600));
+}
+
+TEST(open_line_test, moves_the_line_to_the_requested_speed_and_only_to_a_supported_one) {
+    linked_camera fast(sim::camera_config{});
+    fast.open_line(57600);
+    termios t = fast.sim().line_settings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B57600));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B57600));
+    close_line();
+
+    linked_camera odd(sim::camera_config{});
+    odd.open_line(14400);
+    t = odd.sim().line_settings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B9600));
+}
+
+TEST(set_line_speed_test, applies_each_supported_speed_and_9600_for_any_other) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    const struct {
+        long asked;
+        speed_t expected;
+    } cases[] = {{19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+                 {14400, B9600},  {115200, B115200}, {300, B9600},   {0, B9600}, {-1, B9600}};
+    for (const auto& c : cases) {
+        set_line_speed(c.asked);
+        const termios t = link.sim().line_settings();
+        EXPECT_EQ(cfgetospeed(&t), c.expected) << c.asked;
+        EXPECT_EQ(cfgetispeed(&t), c.expected) << c.asked;
+        // Only the speed changes.
+        EXPECT_EQ(t.c_iflag, static_cast<tcflag_t>(IGNBRK));
+        EXPECT_EQ(control_flags(t), static_cast<tcflag_t>(CS8 | CREAD));
+    }
+}
+
+TEST(set_line_speed_test, failure_is_reported_and_the_working_record_keeps_the_new_speed) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    const int real_fd = line_state.fd;
+    line_state.fd = closed_descriptor();
+    ::testing::internal::CaptureStderr();
+    set_line_speed(38400);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    line_state.fd = real_fd;
+    EXPECT_EQ(err, "tcsetattr: Bad file descriptor\n");
+    EXPECT_EQ(cfgetospeed(&line_state.working), static_cast<speed_t>(B38400));
+    EXPECT_EQ(cfgetispeed(&line_state.working), static_cast<speed_t>(B38400));
+}
+
+TEST(close_line_test, puts_the_devices_own_settings_back) {
+    linked_camera link(sim::camera_config{});
+    const termios before = link.sim().line_settings();
+    // The test is only worth something if the working settings differ.
+    ASSERT_NE(before.c_lflag, 0u);
+    link.open_line(115200);
+    close_line();
+    EXPECT_EQ(line_state.fd, -1);
+    expect_same_settings(before, link.sim().line_settings());
+}
+
+TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(19200);
+    line_state.saved_valid = false;
+    close_line();
+    const termios t = link.sim().line_settings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(t.c_lflag, 0u);
+}
+
+TEST(send_byte_test, writes_exactly_one_byte) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    send_byte(0x7F);
+    link.sim().settle();
+    const auto settled = link.sim().received();
+    ASSERT_EQ(settled.size(), 1u);
+    EXPECT_EQ(settled[0].value, 0x7F);
+    EXPECT_EQ(settled[0].line_speed, 9600);
+    EXPECT_TRUE(settled[0].heard);
+}
+
+TEST(send_byte_test, failed_write_is_reported) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    const int real_fd = line_state.fd;
+    line_state.fd = closed_descriptor();
+    ::testing::internal::CaptureStderr();
+    send_byte(0x7F);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    line_state.fd = real_fd;
+    EXPECT_EQ(err, "write: Bad file descriptor\n");
+    // Nothing reached the camera.
+    EXPECT_EQ(link.byte_count(), 0u);
+}
+
+TEST(read_line_test, returns_what_has_arrived_without_waiting_for_more) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    for (std::uint8_t b : {0x41, 0x00, 0x96, 0x00, 0x00, 0x00, 0x00, 0x1A}) send_byte(b);
+    std::uint8_t buffer[64] = {};
+    const auto start = std::chrono::steady_clock::now();
+    const long count = read_line(buffer, sizeof buffer);
+    // The camera answers a command with its one acknowledgement byte.
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(buffer[0], 0xD1);
+    EXPECT_LT(seconds_since(start), 1.4);
+}
+
+TEST(read_line_test, returns_nothing_after_the_line_timeout) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    std::uint8_t buffer[8] = {};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
+    EXPECT_GE(seconds_since(start), 1.4);
+}
+
+TEST(open_line_death_test, a_missing_device_ends_the_process_with_minus_one) {
+    lumicord::testing::scratch_dir dir;
+    const std::string path = (dir / "x" / "y").string();
+    EXPECT_EXIT(open_line(path.c_str(), 9600), ::testing::ExitedWithCode(255),
+                "^open: No such file or directory\nCould not open " + regex_quoted(path) + " for read/write\\.\n$");
+}
+
+TEST(open_line_death_test, a_device_that_is_no_terminal_cannot_be_set_up) {
+    lumicord::testing::scratch_dir dir;
+    dir.touch("plain");
+    const std::string path = (dir / "plain").string();
+    EXPECT_EXIT(open_line(path.c_str(), 9600), ::testing::ExitedWithCode(255),
+                "^tcsetattr: Inappropriate ioctl for device\nCould not init " + regex_quoted(path) +
+                    " for camera access\\.\n$");
+}
+
+}  // namespace
+}  // namespace lumicord::camlink

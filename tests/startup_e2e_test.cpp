@@ -1,0 +1,191 @@
+// The built lumicord against the simulated camera on a pseudo-terminal:
+// start-up, the first status lines and the way out.
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/camera_data.h"
+#include "sim/camera_sim.h"
+#include "tests/support/console_text.h"
+#include "tests/support/linked_camera.h"
+#include "tests/support/run_program.h"
+#include "tests/support/scratch_dir.h"
+
+namespace lumicord::testing {
+namespace {
+
+const std::string INIT_9600 = "41 00 96 00 00 00 00 1A";
+
+// On a pseudo-terminal a settings call that changes nothing but the parity
+// is refused (see README); those lines, and only those, may appear.
+void expect_only_pty_parity_complaints(const std::string& err) {
+    std::istringstream lines(err);
+    std::string line;
+    while (std::getline(lines, line)) EXPECT_EQ(line, "tcsetattr: Invalid argument");
+}
+
+std::vector<std::string> commands_heard(sim::camera_sim& sim) {
+    sim.settle();
+    std::vector<std::string> lines;
+    for (const auto& c : sim.commands()) lines.push_back(std::to_string(c.line_speed) + ": " + hex(c.bytes));
+    return lines;
+}
+
+void expect_everything_at_9600(sim::camera_sim& sim) {
+    sim.settle();
+    const auto log = sim.received();
+    ASSERT_FALSE(log.empty());
+    for (const auto& b : log) {
+        EXPECT_EQ(b.line_speed, 9600);
+        EXPECT_TRUE(b.heard);
+    }
+    for (const auto& c : sim.commands()) {
+        if (c.bytes[0] != 0x41) continue;
+        EXPECT_EQ(hex(c.bytes), INIT_9600);
+    }
+    EXPECT_EQ(sim.camera_speed(), 9600);
+}
+
+program_result run_against(sim::camera_sim& sim, std::vector<std::string> args, const std::string& input,
+                           const scratch_dir& dir) {
+    args.insert(args.begin(), "-C" + sim.device_path());
+    return run_program(lumicord_run(std::move(args), input, dir.path().string()));
+}
+
+TEST(startup_e2e_test, start_and_quit_prints_banner_menu_and_status_exactly) {
+    scratch_dir dir;
+    const sim::camera_config camera = sim::camera_with_pictures(3);
+    sim::camera_sim sim(camera);
+    const termios before = sim.line_settings();
+    const program_result r = run_against(sim, {}, "q\n", dir);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, banner_text(9600) + menu_text() + status_text(false, true, 3, camera.pictures_free) + "\n: " +
+                         closing_notice());
+    expect_only_pty_parity_complaints(r.err);
+    EXPECT_EQ(commands_heard(sim), (std::vector<std::string>{
+                                       "9600: " + INIT_9600, "9600: " + INIT_9600, "9600: " + INIT_9600,  // connect
+                                       "9600: " + INIT_9600, "9600: 7F 00 00 00 00 00 00 1A",             // status
+                                       "9600: " + INIT_9600,                                              // goodbye
+                                   }));
+    // The device is left as the program found it.
+    const termios after = sim.line_settings();
+    EXPECT_EQ(before.c_iflag, after.c_iflag);
+    EXPECT_EQ(before.c_oflag, after.c_oflag);
+    EXPECT_EQ(before.c_cflag, after.c_cflag);
+    EXPECT_EQ(before.c_lflag, after.c_lflag);
+    EXPECT_EQ(std::vector<cc_t>(before.c_cc, before.c_cc + NCCS), std::vector<cc_t>(after.c_cc, after.c_cc + NCCS));
+    EXPECT_EQ(cfgetospeed(&before), cfgetospeed(&after));
+    EXPECT_EQ(cfgetispeed(&before), cfgetispeed(&after));
+}
+
+TEST(startup_e2e_test, a_dc25_at_115200_runs_there_and_returns_to_9600) {
+    scratch_dir dir;
+    const sim::camera_config camera = sim::camera_with_pictures(2, true, 0x25);
+    sim::camera_sim sim(camera);
+    const program_result r = run_against(sim, {"-B115200"}, "Q\n", dir);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, banner_text(115200) + menu_text() + status_text(true, true, 2, camera.pictures_free) + "\n: " +
+                         closing_notice());
+    expect_only_pty_parity_complaints(r.err);
+    const std::string init_115200 = "41 00 11 52 00 00 00 1A";
+    EXPECT_EQ(commands_heard(sim), (std::vector<std::string>{
+                                       "9600: " + INIT_9600, "9600: " + init_115200, "115200: " + init_115200,
+                                       "115200: " + init_115200, "115200: 7F 00 00 00 00 00 00 1A",
+                                       "115200: " + INIT_9600,
+                                   }));
+    EXPECT_EQ(sim.camera_speed(), 9600);
+}
+
+TEST(startup_e2e_test, video_mode_shows_no_menu) {
+    scratch_dir dir;
+    const sim::camera_config camera = sim::camera_with_pictures(1);
+    sim::camera_sim sim(camera);
+    // A camera holding a picture ends video mode before it starts.
+    const program_result r = run_against(sim, {"-V2"}, "", dir);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.out, banner_text(9600) + status_text(false, true, 1, camera.pictures_free) +
+                         "\n\nThe camera memory isn't empty - Erase it and start again!" + closing_notice());
+}
+
+TEST(startup_e2e_test, unsupported_baud_figure_is_shown_but_the_line_stays_at_9600) {
+    scratch_dir dir;
+    sim::camera_sim sim(sim::camera_with_pictures(0));
+    const program_result r = run_against(sim, {"-B300"}, "s\nq\n", dir);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.out.starts_with(banner_text(300))) << r.out;
+    EXPECT_NE(r.out.find(model_line("DC20", 300, sim.device_path())), std::string::npos) << r.out;
+    expect_everything_at_9600(sim);
+}
+
+TEST(startup_e2e_test, baud_value_as_separate_word_shows_zero_and_runs_at_9600) {
+    scratch_dir dir;
+    sim::camera_sim sim(sim::camera_with_pictures(0));
+    const program_result r = run_against(sim, {"-B", "19200"}, "s\nq\n", dir);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.out.starts_with(banner_text(0))) << r.out;
+    EXPECT_NE(r.out.find(model_line("DC20", 0, sim.device_path())), std::string::npos) << r.out;
+    expect_everything_at_9600(sim);
+}
+
+TEST(startup_e2e_test, a_device_path_longer_than_128_bytes_is_used_and_shown_whole) {
+    scratch_dir dir;
+    sim::camera_sim sim(sim::camera_with_pictures(0));
+    const std::filesystem::path link = dir / ("camera-" + std::string(150, 'l'));
+    std::filesystem::create_symlink(sim.device_path(), link);
+    ASSERT_GT(link.string().size(), 128u);
+    const program_result r = run_program(lumicord_run({"-C" + link.string(), "-B57600"}, "s\nq\n", dir.path().string()));
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_NE(r.out.find(model_line("DC20", 57600, link.string())), std::string::npos) << r.out;
+    EXPECT_EQ(sim.camera_speed(), 9600);
+}
+
+TEST(startup_e2e_test, a_device_that_cannot_be_opened_ends_without_the_closing_notice) {
+    scratch_dir dir;
+    const std::string path = (dir / "x" / "y").string();
+    const program_result r = run_program(lumicord_run({"-C" + path}, "q\n", dir.path().string()));
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.out, banner_text(9600) + menu_text());
+    EXPECT_EQ(r.err, "open: No such file or directory\nCould not open " + path + " for read/write.\n");
+}
+
+TEST(startup_e2e_test, a_device_that_is_no_terminal_ends_without_the_closing_notice) {
+    scratch_dir dir;
+    dir.touch("plain");
+    const std::string path = (dir / "plain").string();
+    const program_result r = run_program(lumicord_run({"-C" + path, "-V"}, "", dir.path().string()));
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.out, banner_text(9600));
+    EXPECT_EQ(r.err, "tcsetattr: Inappropriate ioctl for device\nCould not init " + path + " for camera access.\n");
+}
+
+TEST(startup_e2e_test, a_failed_first_status_exchange_is_reported_and_ends_with_minus_one) {
+    scratch_dir dir;
+    sim::fault_config faults;
+    faults.bad_block = 1;
+    faults.bad_block_attempts = 5;
+    sim::camera_sim sim(sim::camera_with_pictures(2), faults);
+    const program_result r = run_against(sim, {"-B19200"}, "q\n", dir);
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.out, banner_text(19200) + menu_text() + "  Wrong data packet received!" + closing_notice());
+    // The goodbye still sends the camera home.
+    EXPECT_EQ(commands_heard(sim).back(), "19200: " + INIT_9600);
+    EXPECT_EQ(sim.camera_speed(), 9600);
+}
+
+TEST(startup_e2e_test, a_missing_completion_byte_in_the_first_status_exchange_ends_it) {
+    scratch_dir dir;
+    sim::fault_config faults;
+    faults.no_completion = true;
+    sim::camera_sim sim(sim::camera_with_pictures(2), faults);
+    const program_result r = run_against(sim, {}, "q\n", dir);
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.out, banner_text(9600) + menu_text() + "  No data received!" + closing_notice());
+}
+
+}  // namespace
+}  // namespace lumicord::testing
