@@ -27,15 +27,17 @@ using testing::temp_stream;
 
 constexpr std::uint8_t OP_GET_PICTURE = 0x51;
 
+// The operation's result and its progress dots, which must reach the
+// terminal at once rather than wait in a buffer.
 struct fetched {
     int result;
     std::string dots;
 };
 
 fetched fetch(int number, std::FILE* stream) {
-    ::testing::internal::CaptureStdout();
-    const int result = fetch_picture(number, stream);
-    return {result, ::testing::internal::GetCapturedStdout()};
+    const testing::printed p = testing::run_printing([&] { return fetch_picture(number, stream); });
+    EXPECT_EQ(p.held, "") << "progress left unflushed";
+    return {p.result, p.shown};
 }
 
 std::vector<std::uint8_t> stored(connected_camera& camera, int number) {
@@ -171,23 +173,35 @@ TEST(fetch_picture, short_write_stops_before_the_block_is_acknowledged) {
 // A buffered stream on a full disk accepts the first blocks and fails when
 // its buffer is written out; the blocks it accepted are acknowledged and
 // dotted, the one it refused is not, and nothing follows.
-TEST(fetch_picture, short_write_shows_when_the_stream_does) {
-    connected_camera camera(sim::camera_with_pictures(1));
+std::FILE* buffered_full_disk(char* buffer, std::size_t size) {
     std::FILE* full = std::fopen("/dev/full", "wb");
-    ASSERT_NE(full, nullptr);
+    if (full != nullptr) std::setvbuf(full, buffer, _IOFBF, size);
+    return full;
+}
+
+TEST(fetch_picture, short_write_shows_when_the_stream_does) {
     static char buffer[1500];
-    std::setvbuf(full, buffer, _IOFBF, sizeof buffer);
+    // How many whole blocks such a stream takes before a write falls short.
+    std::size_t accepted = 0;
+    {
+        std::FILE* probe = buffered_full_disk(buffer, sizeof buffer);
+        ASSERT_NE(probe, nullptr);
+        const std::vector<char> block(sim::PICTURE_BLOCK, 'x');
+        while (accepted < 122 && std::fwrite(block.data(), 1, block.size(), probe) == block.size()) ++accepted;
+        std::fclose(probe);
+    }
+    ASSERT_GE(accepted, 1u);
+    ASSERT_LT(accepted, 122u);
+
+    connected_camera camera(sim::camera_with_pictures(1));
+    std::FILE* full = buffered_full_disk(buffer, sizeof buffer);
+    ASSERT_NE(full, nullptr);
     const fetched f = fetch(1, full);
     std::fclose(full);
     EXPECT_EQ(f.result, RES_SAVE_ERROR);
-    const std::vector<std::uint8_t> heard = camera.heard();
-    const std::vector<std::uint8_t> prefix = joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1)});
-    ASSERT_GT(heard.size(), prefix.size());
-    const std::vector<std::uint8_t> after(heard.begin() + static_cast<std::ptrdiff_t>(prefix.size()), heard.end());
-    const std::size_t accepted = after.size();
-    EXPECT_GE(accepted, 1u);
-    EXPECT_LT(accepted, 122u);
-    EXPECT_EQ(hex(after), hex(repeated(OK_BYTE, accepted)));
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1),
+                                               repeated(OK_BYTE, accepted)})));
+    // Blocks 1 .. accepted-1 were written; the even ones among them dotted.
     EXPECT_EQ(f.dots, std::string((accepted - 1) / 2, '.'));
 }
 

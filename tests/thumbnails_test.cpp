@@ -26,15 +26,17 @@ using testing::temp_stream;
 
 constexpr std::uint8_t OP_THUMBNAIL = 0x56;
 
+// The operation's result and its progress dots, which must reach the
+// terminal at once rather than wait in a buffer.
 struct fetched {
     int result;
     std::string dots;
 };
 
 fetched fetch(std::FILE* stream) {
-    ::testing::internal::CaptureStdout();
-    const int result = fetch_thumbnails(stream);
-    return {result, ::testing::internal::GetCapturedStdout()};
+    const testing::printed p = testing::run_printing([&] { return fetch_thumbnails(stream); });
+    EXPECT_EQ(p.held, "") << "progress left unflushed";
+    return {p.result, p.shown};
 }
 
 // The thumbnails of pictures 1..count, in order.

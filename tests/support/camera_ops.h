@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/camera_data.h"
@@ -97,6 +101,45 @@ public:
 private:
     std::FILE* file_;
 };
+
+// What an operation printed on standard output: shown, what had reached the
+// descriptor when it returned; held, what it left in the stdio buffer for
+// someone else to flush. Progress must be shown at once, so held stays empty.
+struct printed {
+    int result = -1;
+    std::string shown;
+    std::string held;
+};
+
+namespace ops_detail {
+inline std::string read_available(int fd) {
+    std::string text;
+    char chunk[512];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<std::size_t>(n));
+    return text;
+}
+}  // namespace ops_detail
+
+// Runs operation with standard output going to a pipe.
+template <typename F>
+printed run_printing(F operation) {
+    printed p;
+    std::fflush(stdout);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return p;
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fds[1], STDOUT_FILENO);
+    p.result = operation();
+    p.shown = ops_detail::read_available(fds[0]);
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    ::close(fds[1]);
+    p.held = ops_detail::read_available(fds[0]);
+    ::close(fds[0]);
+    return p;
+}
 
 // The first blocks of a picture's or thumbnail's data.
 inline std::vector<std::uint8_t> first_blocks(const std::vector<std::uint8_t>& data, std::size_t blocks) {
