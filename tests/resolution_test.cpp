@@ -33,7 +33,9 @@ TEST(switch_resolution, empty_dc20_toggles_between_high_and_low) {
 
 // Pictures taken after the switch have the new resolution.
 TEST(switch_resolution, later_snaps_take_the_new_resolution) {
-    connected_camera camera(sim::camera_with_pictures(0));
+    sim::camera_config config = sim::camera_with_pictures(0);
+    config.snap_delay_ms = 2250;  // well clear of the 1.5 s drain
+    connected_camera camera(config);
     EXPECT_EQ(switch_resolution(), RES_OK);
     EXPECT_EQ(snap_picture(), RES_OK);
     const auto pictures = camera.sim().camera().pictures;

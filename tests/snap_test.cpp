@@ -19,8 +19,17 @@ using testing::STATUS_EXCHANGE;
 constexpr std::uint8_t OP_SNAP = 0x77;
 constexpr auto DRAIN = std::chrono::milliseconds(1500);
 
+// A camera whose done byte comes well after the drain has ended and well
+// within the first try of the wait, so that a slow test machine cannot move
+// it into either.
+sim::camera_config camera_with(int pictures) {
+    sim::camera_config config = sim::camera_with_pictures(pictures);
+    config.snap_delay_ms = 2250;
+    return config;
+}
+
 TEST(snap_picture, takes_a_picture_and_refreshes_the_state) {
-    connected_camera camera(sim::camera_with_pictures(2));
+    connected_camera camera(camera_with(2));
     const int free_before = camera.sim().camera().pictures_free;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(snap_picture(), RES_OK);
@@ -48,7 +57,7 @@ TEST(snap_picture, full_memory_is_refused_after_the_status_exchange) {
 TEST(snap_picture, unacknowledged_command_still_succeeds_when_the_done_byte_comes) {
     sim::camera_config config = sim::camera_with_pictures(1);
     // Past the 1.5 s wait for the acknowledgement and the 1.5 s drain.
-    config.snap_delay_ms = 3500;
+    config.snap_delay_ms = 3750;
     sim::fault_config faults;
     faults.unacknowledged_opcode = OP_SNAP;
     connected_camera camera(config, faults);
@@ -63,7 +72,7 @@ TEST(snap_picture, done_byte_counts_within_eleven_tries) {
     {
         sim::fault_config faults;
         faults.busy_before_done = 10;
-        connected_camera camera(sim::camera_with_pictures(1), faults);
+        connected_camera camera(camera_with(1), faults);
         EXPECT_EQ(snap_picture(), RES_OK);
         EXPECT_EQ(camera_state.pictures_taken, 2);
         EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_SNAP), STATUS_EXCHANGE})));
@@ -71,7 +80,7 @@ TEST(snap_picture, done_byte_counts_within_eleven_tries) {
     {
         sim::fault_config faults;
         faults.busy_before_done = 11;
-        connected_camera camera(sim::camera_with_pictures(1), faults);
+        connected_camera camera(camera_with(1), faults);
         EXPECT_EQ(snap_picture(), RES_NO_RESPONSE);
         // No status exchange after a snap that never finished.
         EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, command_bytes(OP_SNAP)})));
