@@ -6,6 +6,7 @@
 #include "front/console.h"
 #include "front/download.h"
 #include "front/goodbye.h"
+#include "front/keys.h"
 #include "front/picture_list.h"
 #include "link/camera.h"
 
@@ -62,7 +63,7 @@ void run_command_loop() {
     show_prompt();
     for (;;) {
         std::fflush(stdout);
-        const int c = std::getchar();
+        const int c = read_key();
         // No more keys can come (or the user interrupted): leave as "Q" does.
         if (c == EOF) say_goodbye(0);
         const int key = fold_key(c);

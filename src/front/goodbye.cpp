@@ -19,10 +19,12 @@ void show_closing_notice() {
 }
 
 void say_goodbye(int status) {
-    const int signal_number = camlink::break_signal();
+    // Before anything is shown, so that a second signal from a user who
+    // sees the program stopping ends it at once.
+    const int signal_number = camlink::begin_goodbye();
     if (signal_number != 0) status = SIGNAL_STATUS_BASE + signal_number;
     std::fflush(stdout);
-    camlink::begin_goodbye();
+    camlink::drop_leftovers();
     camlink::camera_disconnect();
     show_closing_notice();
     std::fflush(stdout);
@@ -30,7 +32,7 @@ void say_goodbye(int status) {
 }
 
 void goodbye_if_interrupted() {
-    if (camlink::break_requested()) say_goodbye(0);
+    if (camlink::break_signal() != 0) say_goodbye(0);
 }
 
 }  // namespace lumicord::front

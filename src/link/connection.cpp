@@ -29,6 +29,14 @@ int camera_connect(const char* device, long baud) {
     const long speed = line_speed_for(baud);
     patch_baud_code(speed);
     result = send_command_tries(CMD_INIT, CONNECT_TRIES);
+    if (result == RES_USER_BREAK) {
+        // The break may have cut short the answer of a camera that has
+        // already moved. Follow it, so the goodbye's call back to 9600 goes
+        // out at the speed it listens to; one that stayed behind hears only
+        // noise and is at 9600 anyway.
+        if (speed != HOME_SPEED) set_line_speed(speed);
+        return result;
+    }
     if (result != RES_OK) return result;
     // Stage 3: follow it there and make sure it still answers.
     set_line_speed(speed);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,20 @@ struct program_run {
     // A limit on the size of any file the program writes (RLIMIT_FSIZE), with
     // SIGXFSZ ignored so that the write fails as on a full disk; 0 = none.
     long file_size_limit = 0;
+    // Once standard output contains marker: call at_marker (if set) with
+    // the program's process id, then write input_at_marker to standard
+    // input after the input text. Until the marker has shown, standard
+    // input stays open even with close_input.
+    std::string marker;
+    std::function<void(int pid)> at_marker;
+    std::string input_at_marker;
+    // Signals sent at fixed times after the start, whatever the program is
+    // doing then (for stopping it at random moments).
+    struct timed_signal {
+        int after_ms;
+        int signal_number;
+    };
+    std::vector<timed_signal> timed_signals;
 };
 
 struct program_result {
@@ -37,7 +52,9 @@ struct program_result {
 
 program_result run_program(const program_run& run);
 
-// The lumicord binary with these arguments.
+// The lumicord binary with these arguments. With the environment variable
+// LUMICORD_VALGRIND set (non-empty), run_program runs the lumicord binary
+// under valgrind, which turns any memory error into exit status 99.
 program_run lumicord_run(std::vector<std::string> args, std::string input = "", std::string cwd = "");
 
 }  // namespace lumicord::testing
