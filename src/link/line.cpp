@@ -54,12 +54,13 @@ void explain_permission(const char* device) {
                  device, g->gr_name, g->gr_name);
 }
 
-[[noreturn]] void fail_open(const char* device, int error, bool in_use) {
-    if (in_use) {
+// failed_call names the system call that failed, as perror would.
+[[noreturn]] void fail_open(const char* device, int error, const char* failed_call) {
+    if (std::strcmp(failed_call, "flock") == 0 && error == EWOULDBLOCK) {
         std::fprintf(stderr, "%s is in use by another program.\n", device);
     } else {
         errno = error;
-        std::perror("open");
+        std::perror(failed_call);
     }
     std::fprintf(stderr, "Could not open %s for read/write.\n", device);
     if (error == EACCES) explain_permission(device);
@@ -75,12 +76,12 @@ void open_line(const char* device, long baud) {
     // with the line's timeout. O_NOCTTY keeps the device from becoming our
     // controlling terminal.
     const int fd = ::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) fail_open(device, errno, false);
+    if (fd < 0) fail_open(device, errno, "open");
     // Two programs on one line would corrupt each other's transfers.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        fail_open(device, error, error == EWOULDBLOCK);
+        fail_open(device, error, "flock");
     }
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -118,6 +119,9 @@ void send_byte(std::uint8_t byte) {
 }
 
 long read_line(std::uint8_t* buffer, std::size_t count) {
+    // A signal that lands between this test and the read only delays the
+    // stop until the read returns: with the next bytes, or after the line's
+    // 1.5 s timeout at the latest.
     if (break_requested()) {
         errno = EINTR;
         return -1;
