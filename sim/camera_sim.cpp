@@ -78,6 +78,11 @@ std::chrono::nanoseconds byte_time(long baud) {
     return std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / (baud > 0 ? baud : 9600));
 }
 
+// An answer the chaos holds back (never as long as the host's timeout).
+void hold_back(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < count; ++i) sum ^= bytes[i];
@@ -160,6 +165,21 @@ termios camera_sim::line_settings() const {
 void camera_sim::log_to(std::FILE* stream) {
     std::lock_guard lock(mutex_);
     log_stream_ = stream;
+}
+
+void camera_sim::set_chaos(const chaos_config& config) {
+    std::lock_guard lock(mutex_);
+    chaos_ = std::make_unique<chaos>(config);
+}
+
+chaos_counts camera_sim::chaos_struck() const {
+    std::lock_guard lock(mutex_);
+    return chaos_ ? chaos_->counts() : chaos_counts{};
+}
+
+std::vector<stored_picture> camera_sim::pictures_taken() const {
+    std::lock_guard lock(mutex_);
+    return taken_;
 }
 
 long camera_sim::host_speed() const {
@@ -247,7 +267,8 @@ void camera_sim::handle_input(const std::uint8_t* bytes, std::size_t count) {
             std::fprintf(log_stream_, "%ld %02X %s\n", line_speed, bytes[i], heard ? "heard" : "garbled");
             std::fflush(log_stream_);
         }
-        if (heard && !silent_) handle_byte(bytes[i]);
+        if (heard && !silent_ && !(chaos_ && chaos_->loses_host_byte(bytes[i], transfer_.has_value())))
+            handle_byte(bytes[i]);
     }
 }
 
@@ -261,7 +282,7 @@ void camera_sim::handle_byte(std::uint8_t byte) {
                 const bool completion_missing =
                     faults_.no_completion || (t.transfer_number != 0 && t.transfer_number == faults_.missing_completion);
                 transfer_.reset();
-                if (!completion_missing) emit_byte(COMPLETION);
+                if (!completion_missing && !(chaos_ && chaos_->drops_completion())) emit_byte(COMPLETION);
             } else {
                 send_current_block();
             }
@@ -293,8 +314,22 @@ void camera_sim::handle_command() {
         silent_ = true;
         return;
     }
+    if (chaos_) {
+        std::uint8_t wrong_ack = 0;
+        const chaos::command_fate fate = chaos_->fate_of_command(wrong_ack);
+        if (fate == chaos::command_fate::ignore) return;
+        if (fate == chaos::command_fate::wrong_ack) {
+            emit_byte(wrong_ack);
+            return;
+        }
+        hold_back(chaos_->late_ms());
+    }
     const std::uint8_t op = command_[0];
     if (static_cast<int>(op) != faults_.unacknowledged_opcode) emit_byte(faults_.ack_byte);
+    if (chaos_ && (op == OP_SNAP || op == OP_ERASE || op == OP_RESOLUTION)) {
+        const std::vector<std::uint8_t> stray = chaos_->chatter();
+        if (!stray.empty()) emit(stray.data(), stray.size());
+    }
     const std::size_t count = camera_.pictures.size();
     const std::size_t number = command_[3];
     switch (op) {
@@ -330,7 +365,7 @@ void camera_sim::handle_command() {
         }
         case OP_RESOLUTION:
             camera_.resolution = command_[2] == 1 ? 1 : 0;
-            if (!faults_.no_completion) emit_byte(COMPLETION);
+            if (!faults_.no_completion && !(chaos_ && chaos_->drops_completion())) emit_byte(COMPLETION);
             break;
         default:
             break;
@@ -347,12 +382,13 @@ void camera_sim::finish_done(const pending_done& done) {
             p.exposure = static_cast<std::uint8_t>(p.seed % 70);
             camera_.pictures.push_back(p);
             --camera_.pictures_free;
+            taken_.push_back(p);
         }
     } else {
         camera_.pictures_free += static_cast<int>(camera_.pictures.size());
         camera_.pictures.clear();
     }
-    if (silent_) return;
+    if (silent_ || (chaos_ && chaos_->drops_done())) return;
     // A camera still busy may say so with other bytes first; each one costs
     // the host a try of its wait.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(faults_.busy_before_done > 0 ? faults_.busy_before_done : 0),
@@ -389,7 +425,11 @@ void camera_sim::send_current_block() {
         if (faults_.silent_after_cut) silent_ = true;
         return;
     }
-    emit(block.data(), block.size());
+    if (chaos_) {
+        chaos_->mangle_block(block);
+        hold_back(chaos_->late_ms());
+    }
+    if (!block.empty()) emit(block.data(), block.size());
 }
 
 void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {

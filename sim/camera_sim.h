@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "sim/camera_data.h"
+#include "sim/chaos.h"
 
 namespace lumicord::sim {
 
@@ -103,6 +105,13 @@ public:
     // Writes each received byte to a log file as it arrives ("speed hex heard").
     void log_to(std::FILE* stream);
 
+    // Random faults from now on (sim/chaos.h); set before the host talks.
+    void set_chaos(const chaos_config& config);
+    // How often each fault struck so far.
+    chaos_counts chaos_struck() const;
+    // Every picture the camera has taken (by snapping) so far.
+    std::vector<stored_picture> pictures_taken() const;
+
 private:
     struct transfer {
         std::vector<std::uint8_t> payload;
@@ -161,6 +170,8 @@ private:
     std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
     std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
     std::vector<sent_run> sent_;
+    std::unique_ptr<chaos> chaos_;
+    std::vector<stored_picture> taken_;
 
     std::thread thread_;
 };
