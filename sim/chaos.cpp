@@ -7,7 +7,6 @@ constexpr std::uint8_t CAMERA_ACK = 0xD1;
 constexpr std::uint8_t BLOCK_RESEND = 0xE3;
 constexpr std::uint8_t COMMAND_END = 0x1A;
 constexpr std::uint8_t DONE_BYTE = 0x00;
-constexpr int MAX_CHATTER = 8;
 }  // namespace
 
 int chaos_counts::total() const {
@@ -86,7 +85,8 @@ bool chaos::drops_done() {
 std::vector<std::uint8_t> chaos::chatter() {
     if (!strikes(config_.chatter)) return {};
     ++counts_.chatters;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(1 + below(MAX_CHATTER)));
+    const int least = config_.max_chatter / 2 + 1;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(least + below(config_.max_chatter - least + 1)));
     for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(1 + below(255));  // never the done byte
     static_assert(DONE_BYTE == 0);
     return bytes;

@@ -45,7 +45,8 @@ struct chaos_config {
     int drop_block = 0;           // a block that is not sent at all
     int drop_completion = 0;      // an exchange without its completion byte
     int drop_done = 0;            // a snap or erase that never reports done (the work is done)
-    int chatter = 0;              // stray bytes after acknowledging a snap, an erase or a resolution change
+    int chatter = 0;              // stray bytes after acknowledging a snap, an erase or a resolution change...
+    int max_chatter = 8;          // ...more than half this many, up to this many
     int lose_resend_request = 0;  // an 0xE3 from the host goes unheard
     int lose_command_end = 0;     // the last byte of a command goes unheard
     int late_answer = 0;          // an acknowledgement or block held back...

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -278,7 +279,42 @@ TEST_P(soak_run, the_program_finishes_and_loses_nothing) {
                 describe(plan).c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(soak, soak_run, ::testing::Range(1u, 65u),
+TEST(hostile_camera, one_that_keeps_talking_after_a_snap_does_not_hold_the_program) {
+    // The camera follows its acknowledgement of the snap with 30,000 to
+    // 60,000 stray bytes at 38400 baud: 8.6 s at least. The program stops
+    // listening to them after a few blocks' worth, then finds no done byte
+    // among the next eleven and says so.
+    sim::pacing_config pacing;
+    pacing.paced = true;
+    sim::camera_sim sim(sim::camera_with_pictures(0), {}, pacing);
+    sim::chaos_config chaos;
+    chaos.chatter = 1000;
+    chaos.max_chatter = 60000;
+    sim.set_chaos(chaos);
+    scratch_dir dir;
+    const termios before = sim.line_settings();
+    program_run run = lumicord_run({"-C" + sim.device_path(), "-B38400"}, "p\nq\n", dir.path().string());
+    run.timeout_seconds = 120;
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_NE(r.out.find("photos free\n:   No response from camera!\n: "), std::string::npos) << r.out;
+    // Listening to the camera until it fell silent would take the whole
+    // 8.6 s and more, then 16.5 s of waiting for a done byte.
+    EXPECT_LT(r.seconds, 8.0);
+    EXPECT_TRUE(same_settings(sim.line_settings(), before));
+    EXPECT_GE(sim.chaos_struck().chatters, 1);
+}
+
+// 64 runs by default; LUMICORD_SOAK_RUNS=n (when the tests are listed, and
+// when they run) makes it n, for a longer soak by hand.
+unsigned soak_runs() {
+    const char* wanted = std::getenv("LUMICORD_SOAK_RUNS");
+    const long n = wanted != nullptr ? std::atol(wanted) : 0;
+    return n > 0 ? static_cast<unsigned>(n) : 64u;
+}
+
+INSTANTIATE_TEST_SUITE_P(soak, soak_run, ::testing::Range(1u, soak_runs() + 1),
                          [](const auto& info) { return "seed" + std::to_string(info.param); });
 
 }  // namespace

@@ -10,11 +10,14 @@ namespace lumicord::camlink {
 
 namespace {
 constexpr std::uint8_t DONE_BYTE = 0x00;
-}
+// A working camera sends a few bytes at most while it is busy; one that
+// never stops talking would otherwise hold the drain for ever.
+constexpr int DRAIN_LIMIT = 4 * 1025;
+}  // namespace
 
 int drain() {
     std::uint8_t byte = 0;
-    while (read_line(&byte, 1) == 1) {
+    for (int drained = 0; drained < DRAIN_LIMIT && read_line(&byte, 1) == 1; ++drained) {
     }
     return break_requested() ? RES_USER_BREAK : RES_OK;
 }

@@ -3,7 +3,9 @@
 
 namespace lumicord::camlink {
 
-// Reads and discards whatever the camera sends until 1.5 s pass in silence.
+// Reads and discards whatever the camera sends until 1.5 s pass in silence
+// (or a few blocks' worth of bytes have come: a camera that never stops
+// talking must not hold the program for ever).
 // RES_USER_BREAK when the user asked to stop, else 0.
 int drain();
 
