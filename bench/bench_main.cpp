@@ -186,6 +186,25 @@ case_result run_case(const settings& s, const bench_case& c) {
     return r;
 }
 
+// How long merely starting and ending the program takes here: "-h" prints
+// the banner and exits without touching the line.
+struct process_start {
+    double fastest = 0;
+    double median = 0;
+};
+
+process_start time_process_start(const settings& s, int repeats) {
+    std::vector<double> walls;
+    for (int i = 0; i < repeats; ++i) {
+        program_child child = start_program(s.lumicord, {"-h"}, s.scratch, "/dev/null");
+        const program_end end = finish_program(child, child.started + std::chrono::seconds(30));
+        if (!end.exited || end.exit_code != 0) throw std::runtime_error("lumicord -h failed");
+        walls.push_back(seconds(end.ended - child.started));
+    }
+    std::sort(walls.begin(), walls.end());
+    return {walls.front(), walls[walls.size() / 2]};
+}
+
 std::vector<bench_case> cases(bool quick) {
     if (quick)
         return {
@@ -248,8 +267,8 @@ std::string fixed(double value, int places) {
 const char* mark(bool met) { return met ? "yes" : "**no**"; }
 
 void write_report(const settings& s, const std::vector<case_result>& results, const bare_result& floor,
-                  const std::vector<numbering_timing>& numbering, int numbering_files, int numbering_repeats,
-                  const std::string& load_before, double total_seconds) {
+                  const process_start& start, const std::vector<numbering_timing>& numbering, int numbering_files,
+                  int numbering_repeats, const std::string& load_before, double total_seconds) {
     bool realtime = !results.empty();
     for (const case_result& c : results) realtime = realtime && c.camera_realtime;
     const double floor_ratio = floor.wall / floor.line_minimum;
@@ -292,6 +311,9 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
       << fixed(floor.wall, 3) << " | " << fixed(floor.line_minimum, 3) << " | " << fixed(floor_ratio, 4) << " | "
       << fixed(floor.cpu * 1e3, 1) << " | " << fixed(floor.cpu * 1e3, 1) << " | " << fixed(100 * floor_cpu, 2)
       << " % | — |\n\n";
+    r << "Starting and ending the process alone (`lumicord -h`, fork to exit) takes " << fixed(start.median * 1e3, 1)
+      << " ms here (fastest " << fixed(start.fastest * 1e3, 1)
+      << " ms); the start-up rows include it, the line minimum does not.\n\n";
 
     r << "Numbering search in a directory of " << numbering_files << " files (half dc_NNN.dc2, half dc_NNN.img), "
       << numbering_repeats << " searches each:\n\n";
@@ -398,6 +420,9 @@ int run(int argc, char** argv) {
                  FLOOR_BAUD, floor.wall, floor.line_minimum, floor.wall / floor.line_minimum, floor.cpu * 1e3,
                  floor.reads, floor.ok ? "" : " (FAILED)");
 
+    constexpr int START_REPEATS = 9;
+    const process_start start = time_process_start(s, START_REPEATS);
+
     std::vector<case_result> results;
     bool all_ran = true;
     for (const bench_case& c : cases(s.quick)) {
@@ -408,7 +433,7 @@ int run(int argc, char** argv) {
                      r.budget.total(), r.wall / r.budget.total(), r.cpu * 1e3, r.max_rss_kib);
         all_ran = all_ran && r.problem.empty();
     }
-    write_report(s, results, floor, numbering, NUMBERING_FILES, NUMBERING_REPEATS, load_before, seconds(clock::now() - began));
+    write_report(s, results, floor, start, numbering, NUMBERING_FILES, NUMBERING_REPEATS, load_before, seconds(clock::now() - began));
     return all_ran ? 0 : 1;
 }
 
