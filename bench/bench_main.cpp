@@ -322,13 +322,15 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
         r << "| " << t.option << " | " << t.search_top << " | " << t.result << " | " << fixed(t.first_ms, 3) << " | "
           << fixed(t.slowest_ms, 3) << " |\n";
 
-    double worst_ratio = 0;
+    double worst_ratio = 0;          // transfers
+    double worst_startup_ratio = 0;  // start-up, which also pays for starting the process
     double worst_cpu = 0;
     long worst_rss = 0;
     double worst_search = 0;
     bool all_ran = true;
     for (const case_result& c : results) {
-        worst_ratio = std::max(worst_ratio, c.wall / c.budget.total());
+        double& worst = c.what.kind == run_kind::startup ? worst_startup_ratio : worst_ratio;
+        worst = std::max(worst, c.wall / c.budget.total());
         worst_cpu = std::max(worst_cpu, c.cpu / c.run_wall);
         worst_rss = std::max(worst_rss, c.max_rss_kib);
         all_ran = all_ran && c.problem.empty();
@@ -336,8 +338,10 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
     for (const numbering_timing& t : numbering) worst_search = std::max(worst_search, t.slowest_ms);
     r << "\n| Target | Worst run | Floor | Met |\n|---|---:|---:|---|\n";
     r << "| every run completes, its files byte for byte the camera's | — | — | " << mark(all_ran) << " |\n";
-    r << "| wall time within 1 % of the line minimum | ratio " << fixed(worst_ratio, 4) << " | ratio "
+    r << "| transfers: wall time within 1 % of the line minimum | ratio " << fixed(worst_ratio, 4) << " | ratio "
       << fixed(floor_ratio, 4) << " | " << mark(worst_ratio <= WALL_RATIO_TARGET) << " |\n";
+    r << "| start-up: wall time within 1 % of the line minimum | ratio " << fixed(worst_startup_ratio, 4) << " | — | "
+      << mark(worst_startup_ratio <= WALL_RATIO_TARGET) << " |\n";
     r << "| CPU time under 1 % of wall time | " << fixed(100 * worst_cpu, 2) << " % | " << fixed(100 * floor_cpu, 2)
       << " % | " << mark(worst_cpu < CPU_SHARE_TARGET) << " |\n";
     r << "| peak resident memory under 4 MiB | " << worst_rss << " KiB | — | " << mark(worst_rss < RSS_TARGET_KIB)
