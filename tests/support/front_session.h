@@ -11,22 +11,15 @@
 
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
+#include "tests/support/console_text.h"
 #include "tests/support/run_program.h"
 
 namespace lumicord::testing {
 
-inline const std::string CLOSING_NOTICE = "\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n";
+// The texts every session shows, as the console helpers spell them.
+inline const std::string CLOSING_NOTICE = closing_notice();
 inline const std::string PROMPT = "\n: ";
-inline const std::string MENU =
-    "\nCOMMANDS: \n"
-    "  D  - Download Pictures \n"
-    "  E  - Erase Camera Memory\n"
-    "  P  - Take Picture \n"
-    "  Q  - Quit \n"
-    "  R  - Toggle Resolution \n"
-    "  S  - Show DC20 Status \n"
-    "  T  - Load Thumbnails \n"
-    "  X  - Download Pictures and Exit \n";
+inline const std::string MENU = menu_text();
 
 // lumicord on the simulator's device, working in dir, with keys as its
 // standard input (closed afterwards) and any further arguments.
@@ -46,10 +39,7 @@ inline std::string after_startup(const std::string& out) {
 
 // The status lines of show_status(false).
 inline std::string status_lines(int taken, int free, bool low_res = false, bool battery_good = true) {
-    char counts[64];
-    std::snprintf(counts, sizeof counts, "\n%2d photos taken \n%2d photos free", taken, free);
-    return std::string(low_res ? "\nResolution:  low" : "\nResolution: high") +
-           (battery_good ? "\nBattery:    good" : "\nBattery:    down") + counts;
+    return status_text(low_res, battery_good, taken, free);
 }
 
 inline std::string dots(int count) { return std::string(static_cast<std::size_t>(count), '.'); }
