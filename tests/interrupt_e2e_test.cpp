@@ -201,5 +201,47 @@ TEST(interrupt_e2e, a_signal_in_video_mode_deletes_the_frame_being_fetched) {
     EXPECT_TRUE(last.all_at_speed);
 }
 
+TEST(interrupt_e2e, a_reader_that_goes_away_stops_the_program_as_a_signal_does) {
+    // head takes one byte of the start-up text and leaves; the next output
+    // after "s" then meets a broken pipe while the camera runs at 38400.
+    sim::camera_sim sim(sim::camera_with_pictures(1));
+    scratch_dir dir;
+    const termios before = sim.line_settings();
+    program_run run;
+    run.binary = "/bin/bash";
+    run.args = {"-c", "\"$0\" -C\"$1\" -B38400 | head -c 1 >/dev/null; exit \"${PIPESTATUS[0]}\"", LUMICORD_BINARY,
+                sim.device_path()};
+    run.input = "s\ns\ns\n";
+    run.cwd = dir.path().string();
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out) << r.err;
+    EXPECT_EQ(r.exit_status, 128 + SIGPIPE) << r.err;
+    const auto commands = sim.commands();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(hex(commands.back().bytes), hex(INIT_9600));
+    EXPECT_EQ(commands.back().line_speed, 38400);
+    EXPECT_EQ(sim.camera_speed(), 9600);
+    EXPECT_TRUE(same_settings(sim.line_settings(), before));
+}
+
+TEST(interrupt_e2e, a_hangup_ignored_at_start_stays_ignored) {
+    // Started under nohup, a closed terminal must not stop a long capture.
+    sim::camera_sim sim(sim::camera_with_pictures(1));
+    scratch_dir dir;
+    program_run run = session(sim, dir, "", 38400);
+    run.args.insert(run.args.begin(), run.binary);
+    run.binary = "/usr/bin/nohup";
+    run.marker = STATUS_END + PROMPT;
+    run.at_marker = [](int pid) { kill(pid, SIGHUP); };
+    run.input_at_marker = "s\n";
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out) << r.out;
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    // The key typed after the hangup still ran.
+    EXPECT_NE(r.out.find("DC20 camera with 38400 baud at " + sim.device_path() + " detected."), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with(PROMPT + CLOSING_NOTICE)) << r.out;
+}
+
 }  // namespace
 }  // namespace lumicord::testing

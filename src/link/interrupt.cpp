@@ -22,7 +22,10 @@ volatile std::sig_atomic_t saying_goodbye = 0;
 // Touched outside the handler only.
 bool exchange_cut = false;
 
-constexpr std::array<int, 3> BREAK_SIGNALS = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: output to a reader that went away (a closed pipe, a lost
+// remote terminal) must not end the program with the camera at the working
+// speed and the device in our settings.
+constexpr std::array<int, 4> BREAK_SIGNALS = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // A camera cut off in mid-transfer sends at most the rest of one block
 // before it waits for the host again; the bound only keeps a camera that
@@ -31,6 +34,9 @@ constexpr std::size_t LEFTOVER_LIMIT = 4 * (LARGE_BLOCK + 1);
 
 extern "C" void on_break_signal(int signal_number) {
     if (saying_goodbye != 0) {
+        // The goodbye's own output to a reader that went away is no reason
+        // to hurry: that write just fails.
+        if (signal_number == SIGPIPE) return;
         // Only async-signal-safe calls here: restore and leave.
         if (line_state.fd >= 0 && line_state.saved_valid) tcsetattr(line_state.fd, TCSANOW, &line_state.saved);
         _exit(128 + signal_number);
@@ -52,7 +58,13 @@ void install_break_handlers() {
     action.sa_handler = on_break_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    for (int s : BREAK_SIGNALS) sigaction(s, &action, nullptr);
+    for (int s : BREAK_SIGNALS) {
+        // A signal ignored when we were started (nohup, a background job of
+        // a shell without job control) stays ignored, as the user asked.
+        struct sigaction current {};
+        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
 }
 
 int break_signal() { return pending_signal; }

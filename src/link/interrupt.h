@@ -5,8 +5,10 @@
 
 namespace lumicord::camlink {
 
-// Installs handlers for SIGINT, SIGTERM and SIGHUP (without SA_RESTART, so a
-// blocking read returns at once). Until then the default actions stand.
+// Installs handlers for SIGINT, SIGTERM, SIGHUP and SIGPIPE (without
+// SA_RESTART, so a blocking read returns at once); a signal that was ignored
+// when the program started is left ignored. Until then the default actions
+// stand.
 void install_break_handlers();
 
 // The signal that asked us to stop, or 0.

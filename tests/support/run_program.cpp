@@ -81,6 +81,9 @@ program_result run_program(const program_run& run) {
             const rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
+        // The program starts with the default action for a broken pipe, as
+        // from a shell, not with the test's own disposition.
+        signal(SIGPIPE, SIG_DFL);
         dup2(out[1], 1);
         dup2(err[1], 2);
         if (!run.cwd.empty() && chdir(run.cwd.c_str()) != 0) _exit(127);
