@@ -36,9 +36,16 @@ inline std::string padded(int n) {
 }
 
 inline std::string status_text(bool low_resolution, bool battery_good, int taken, int free) {
-    return std::string(low_resolution ? "\nResolution:  low" : "\nResolution: high") +
-           (battery_good ? "\nBattery:    good" : "\nBattery:    down") + "\n" + padded(taken) + " photos taken \n" +
-           padded(free) + " photos free";
+    // Appended piece by piece: g++ 12 warns (-Warray-bounds) about chains
+    // of + on temporaries that it has inlined, and warnings are errors here.
+    std::string text = low_resolution ? "\nResolution:  low" : "\nResolution: high";
+    text += battery_good ? "\nBattery:    good" : "\nBattery:    down";
+    text += "\n";
+    text += padded(taken);
+    text += " photos taken \n";
+    text += padded(free);
+    text += " photos free";
+    return text;
 }
 
 inline std::string model_line(const std::string& model, long baud, const std::string& device) {
