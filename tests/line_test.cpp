@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <string>
 
 #include "sim/camera_data.h"
+#include "tests/support/failing_system_call.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/scratch_dir.h"
 
@@ -50,6 +54,21 @@ std::string regex_quoted(const std::string& text) {
         quoted += c;
     }
     return quoted;
+}
+
+// Opens path the way an ordinary user's program would (root may open a
+// device held exclusively): 0 when that works, else the open's errno.
+int error_opening_as_a_user(const std::string& path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t NOBODY = 65534;
+        if (geteuid() == 0 && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) _exit(255);
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd < 0 ? errno : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(open_line_test, applies_exactly_the_working_settings_at_9600) {
@@ -119,6 +138,20 @@ TEST(set_line_speed_test, failure_is_reported_and_the_working_record_keeps_the_n
     EXPECT_EQ(err, "tcsetattr: Bad file descriptor\n");
     EXPECT_EQ(cfgetospeed(&line_state.working), static_cast<speed_t>(B38400));
     EXPECT_EQ(cfgetispeed(&line_state.working), static_cast<speed_t>(B38400));
+}
+
+TEST(open_line_test, holds_the_device_for_itself_until_it_closes_it) {
+    linked_camera link(sim::camera_config{});
+    // So that the ordinary user of the test may open it at all.
+    ASSERT_EQ(chmod(link.device(), 0666), 0);
+    ASSERT_EQ(error_opening_as_a_user(link.device()), 0);
+    link.open_line(9600);
+    // Programs that take no lock, such as terminal programs, are refused.
+    EXPECT_EQ(error_opening_as_a_user(link.device()), EBUSY);
+    // Nor does the device pass to a program started from here.
+    EXPECT_NE(fcntl(line_state.fd, F_GETFD) & FD_CLOEXEC, 0);
+    close_line();
+    EXPECT_EQ(error_opening_as_a_user(link.device()), 0);
 }
 
 TEST(close_line_test, puts_the_devices_own_settings_back) {
@@ -204,6 +237,20 @@ TEST(open_line_death_test, a_device_that_is_no_terminal_cannot_be_set_up) {
     EXPECT_EXIT(open_line(path.c_str(), 9600), ::testing::ExitedWithCode(255),
                 "^tcsetattr: Inappropriate ioctl for device\nCould not init " + regex_quoted(path) +
                     " for camera access\\.\n$");
+}
+
+TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
+    // With O_NONBLOCK still set every read would return at once and the
+    // camera would seem absent; the program must not go on like that.
+    linked_camera link(sim::camera_config{});
+    const std::string path = link.device();
+    EXPECT_EXIT(
+        {
+            if (!lumicord::testing::fail_system_call(SYS_fcntl, F_SETFL, EIO)) _exit(77);
+            open_line(path.c_str(), 9600);
+        },
+        ::testing::ExitedWithCode(255),
+        "^fcntl: Input/output error\nCould not init " + regex_quoted(path) + " for camera access\\.\n$");
 }
 
 }  // namespace

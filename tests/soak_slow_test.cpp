@@ -185,18 +185,15 @@ TEST_P(soak_run, the_program_finishes_and_loses_nothing) {
     const program_result r = run_program(run);
     sim.settle();
 
-    // Finished by itself, or by one of our signals.
+    // Finished by itself, or ended by one of our signals (after the same
+    // clean-up, checked below).
     ASSERT_FALSE(r.timed_out) << "hang\n" << r.out;
-    std::vector<int> allowed = {0, 1, 255};
-    for (const auto& s : plan.signals) allowed.push_back(128 + s.signal_number);
     if (r.killed_by != 0) {
-        // Only the default action before the line is open can do that, and
-        // then the camera has heard nothing.
         const bool ours = std::any_of(plan.signals.begin(), plan.signals.end(),
                                       [&](const auto& s) { return s.signal_number == r.killed_by; });
         EXPECT_TRUE(ours) << "crash: killed by signal " << r.killed_by << "\n" << r.err;
-        EXPECT_TRUE(sim.received().empty()) << "killed by signal " << r.killed_by << " after the line was open";
     } else {
+        const std::vector<int> allowed = {0, 1, 255};
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), r.exit_status), allowed.end())
             << "status " << r.exit_status << "\n" << r.out << "\n" << r.err;
     }

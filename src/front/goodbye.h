@@ -7,8 +7,8 @@ namespace lumicord::front {
 void show_closing_notice();
 
 // Sends camera and line back to 9600, restores the device, prints the
-// closing notice and exits with status; when the user interrupted the
-// program the status is 128 + the signal's number instead.
+// closing notice and exits with status; when a signal asked us to stop, the
+// process ends by that signal instead.
 [[noreturn]] void say_goodbye(int status);
 
 // After a command: when a signal asked us to stop, say goodbye now.

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "link/interrupt.h"
+#include "front/stop_signals.h"
 
 namespace lumicord::front {
 
@@ -21,7 +21,7 @@ std::size_t key_end = 0;
 
 int read_key() {
     while (key_next == key_end) {
-        if (!camlink::wait_readable(STDIN_FILENO)) return EOF;
+        if (!wait_for_input(STDIN_FILENO)) return EOF;
         const ssize_t count = ::read(STDIN_FILENO, key_buffer.data(), key_buffer.size());
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) return EOF;

@@ -7,6 +7,7 @@
 #include "front/console.h"
 #include "front/goodbye.h"
 #include "front/options.h"
+#include "front/stop_signals.h"
 #include "front/video_mode.h"
 #include "link/camera.h"
 #include "link/device_names.h"
@@ -21,6 +22,9 @@ void run_program(int argc, char** argv) {
     show_banner();
     if (options.video_count == 0) show_menu();
 
+    // From here on a stop signal ends the program through the goodbye, which
+    // leaves camera and device as they were.
+    install_stop_handlers();
     const char* device = options.device != nullptr ? options.device : camlink::device_path_for(options.port);
     int result = camlink::camera_connect(device, options.baud);
     if (result != camlink::RES_OK) {

@@ -2,7 +2,7 @@
 
 #include "link/camera.h"
 #include "link/command.h"
-#include "link/interrupt.h"
+#include "link/stop_request.h"
 #include "link/line.h"
 
 namespace lumicord::camlink {
@@ -32,7 +32,7 @@ int receive_block(std::size_t n) {
             if (count <= 0) break;
             got += static_cast<std::size_t>(count);
         }
-        if (break_requested()) return RES_USER_BREAK;
+        if (stop_requested()) return RES_USER_BREAK;
         if (got == wanted && block_checksum_ok(transfer_buffer.data(), n)) return RES_OK;
         if (resends_left == 0) return RES_BAD_PACKET;
         // The line is never flushed: late bytes of the abandoned attempt are
@@ -45,7 +45,7 @@ int receive_block(std::size_t n) {
 int await_completion() {
     std::uint8_t byte = 0;
     const long count = read_line(&byte, 1);
-    if (break_requested()) return RES_USER_BREAK;
+    if (stop_requested()) return RES_USER_BREAK;
     return count == 1 ? RES_OK : RES_NO_DATA;
 }
 

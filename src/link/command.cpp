@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "link/camera.h"
-#include "link/interrupt.h"
+#include "link/stop_request.h"
 #include "link/line.h"
 #include "link/pause.h"
 
@@ -17,13 +17,13 @@ constexpr int COMMAND_PAUSE_MS = 100;
 
 int send_command(command_id cmd) {
     pause(COMMAND_PAUSE_MS);
-    if (break_requested()) return RES_USER_BREAK;
+    if (stop_requested()) return RES_USER_BREAK;
     const counted_command& c = command_table[static_cast<unsigned>(cmd)];
     // The camera takes its commands a byte at a time.
     for (int i = 1; i <= c[0]; ++i) send_byte(c[static_cast<unsigned>(i)]);
     std::uint8_t answer = 0;
     const long got = read_line(&answer, 1);
-    if (break_requested()) return RES_USER_BREAK;
+    if (stop_requested()) return RES_USER_BREAK;
     if (got == 1 && answer == CAMERA_ACK) return RES_OK;
     int result = 0;
     if (got != 1) result += RES_NO_DATA;

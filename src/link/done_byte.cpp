@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "link/camera.h"
-#include "link/interrupt.h"
+#include "link/stop_request.h"
 #include "link/line.h"
 
 namespace lumicord::camlink {
@@ -19,14 +19,14 @@ int drain() {
     std::uint8_t byte = 0;
     for (int drained = 0; drained < DRAIN_LIMIT && read_line(&byte, 1) == 1; ++drained) {
     }
-    return break_requested() ? RES_USER_BREAK : RES_OK;
+    return stop_requested() ? RES_USER_BREAK : RES_OK;
 }
 
 int await_done_byte(int tries) {
     for (int i = 0; i < tries; ++i) {
         std::uint8_t byte = 0xFF;
         const long count = read_line(&byte, 1);
-        if (break_requested()) return RES_USER_BREAK;
+        if (stop_requested()) return RES_USER_BREAK;
         if (count == 1 && byte == DONE_BYTE) return RES_OK;
     }
     return RES_NO_RESPONSE;

@@ -12,7 +12,8 @@
 #include <cstring>
 
 #include "link/baud.h"
-#include "link/interrupt.h"
+#include "link/port_driver.h"
+#include "link/stop_request.h"
 
 namespace lumicord::camlink {
 
@@ -67,6 +68,16 @@ void explain_permission(const char* device) {
     std::exit(-1);
 }
 
+// The device cannot be set up for the camera: say so, leave it as it was
+// and stop. failed_call names the system call that failed.
+[[noreturn]] void fail_setup(const char* device, int fd, const port_claim& claim, const char* failed_call) {
+    std::perror(failed_call);
+    std::fprintf(stderr, "Could not init %s for camera access.\n", device);
+    release_port(fd, claim);
+    ::close(fd);
+    std::exit(-1);
+}
+
 }  // namespace
 
 void open_line(const char* device, long baud) {
@@ -74,8 +85,8 @@ void open_line(const char* device, long baud) {
     // O_NONBLOCK keeps the open from waiting for a carrier that a three-wire
     // camera cable never raises; it is cleared before any I/O so reads block
     // with the line's timeout. O_NOCTTY keeps the device from becoming our
-    // controlling terminal.
-    const int fd = ::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // controlling terminal, O_CLOEXEC from passing to a program we start.
+    const int fd = ::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail_open(device, errno, "open");
     // Two programs on one line would corrupt each other's transfers.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -83,20 +94,17 @@ void open_line(const char* device, long baud) {
         ::close(fd);
         fail_open(device, error, "flock");
     }
+    const port_claim claim = claim_port(fd);
+    // Left non-blocking, every read would return at once: every timeout of
+    // the protocol would be gone and the camera would look absent.
     const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    line_state.fd = fd;
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) fail_setup(device, fd, claim, "fcntl");
 
     line_state.working = build_working_settings();
     line_state.saved_valid = tcgetattr(fd, &line_state.saved) == 0;
-    install_break_handlers();
-    if (tcsetattr(fd, TCSANOW, &line_state.working) != 0) {
-        std::perror("tcsetattr");
-        std::fprintf(stderr, "Could not init %s for camera access.\n", device);
-        ::close(fd);
-        line_state.fd = -1;
-        std::exit(-1);
-    }
+    if (tcsetattr(fd, TCSANOW, &line_state.working) != 0) fail_setup(device, fd, claim, "tcsetattr");
+    line_state.claim = claim;
+    line_state.fd = fd;
     set_line_speed(baud);
 }
 
@@ -107,11 +115,22 @@ void set_line_speed(long baud) {
     if (tcsetattr(line_state.fd, TCSANOW, &line_state.working) != 0) std::perror("tcsetattr");
 }
 
+void restore_device() {
+    const int fd = line_state.fd;
+    if (fd < 0) return;
+    if (line_state.saved_valid) tcsetattr(fd, TCSANOW, &line_state.saved);
+    release_port(fd, line_state.claim);
+}
+
 void close_line() {
-    if (line_state.fd < 0) return;
-    if (line_state.saved_valid) tcsetattr(line_state.fd, TCSANOW, &line_state.saved);
-    ::close(line_state.fd);
+    const int fd = line_state.fd;
+    if (fd < 0) return;
+    restore_device();
+    // Marked closed before the descriptor goes, so that a signal's path to
+    // the exit never touches a closed (or reused) descriptor; the device is
+    // already as it was.
     line_state.fd = -1;
+    ::close(fd);
 }
 
 void send_byte(std::uint8_t byte) {
@@ -122,7 +141,7 @@ long read_line(std::uint8_t* buffer, std::size_t count) {
     // A signal that lands between this test and the read only delays the
     // stop until the read returns: with the next bytes, or after the line's
     // 1.5 s timeout at the latest.
-    if (break_requested()) {
+    if (stop_requested()) {
         errno = EINTR;
         return -1;
     }

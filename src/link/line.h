@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/port_driver.h"
+
 namespace lumicord::camlink {
 
 struct line_state_record {
@@ -16,6 +18,7 @@ struct line_state_record {
     termios working{};                 // built by the program, not read from the device
     termios saved{};                   // the device's own settings, captured at open
     bool saved_valid = false;
+    port_claim claim;                  // what was changed in the driver, to undo at close
 };
 extern line_state_record line_state;
 
@@ -29,6 +32,11 @@ void set_line_speed(long baud);
 
 // Puts the device's own settings back and closes it.
 void close_line();
+
+// Puts the device's own settings back without closing it, for a process
+// about to end at once. Only plain system calls, so that a signal handler
+// may call it.
+void restore_device();
 
 // One write of one byte; a failure is reported with perror, never retried.
 void send_byte(std::uint8_t byte);

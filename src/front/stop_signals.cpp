@@ -1,0 +1,117 @@
+#include "front/stop_signals.h"
+
+#include <poll.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+#include "link/line.h"
+#include "link/stop_request.h"
+
+namespace lumicord::front {
+
+namespace {
+
+volatile std::sig_atomic_t pending_signal = 0;
+volatile std::sig_atomic_t saying_goodbye = 0;
+
+constexpr std::array<int, 4> STOP_SIGNALS = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int SIGNAL_STATUS_BASE = 128;
+
+extern "C" void on_stop_signal(int signal_number) {
+    if (saying_goodbye != 0) {
+        // The goodbye's own output to a reader that went away is no reason
+        // to hurry: that write just fails.
+        if (signal_number == SIGPIPE) return;
+        // A user who sees the program stopping and insists: put the device
+        // back and go, without waiting for the camera.
+        camlink::restore_device();
+        end_by_signal(signal_number);
+    }
+    pending_signal = signal_number;
+    camlink::request_stop();
+}
+
+sigset_t stop_signal_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : STOP_SIGNALS) sigaddset(&set, s);
+    return set;
+}
+
+// Sleeps until fd is readable or a signal arrives; only while it sleeps
+// does it let the stop signals through. Returns what the wait returned.
+int wait_letting_signals_in(int fd, const sigset_t& during_wait) {
+#if defined(LUMICORD_HAVE_PPOLL)
+    pollfd watch{fd, POLLIN, 0};
+    return ppoll(&watch, 1, nullptr, &during_wait);
+#else
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(fd, &readable);
+    return pselect(fd + 1, &readable, nullptr, nullptr, nullptr, &during_wait);
+#endif
+}
+
+}  // namespace
+
+void install_stop_handlers() {
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    for (int s : STOP_SIGNALS) {
+        struct sigaction current {};
+        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
+}
+
+int stop_signal() { return pending_signal; }
+
+bool wait_for_input(int fd) {
+    const sigset_t stops = stop_signal_set();
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &stops, &previous);
+    sigset_t during_wait = previous;
+    for (int s : STOP_SIGNALS) sigdelset(&during_wait, s);
+    while (pending_signal == 0) {
+        const int ready = wait_letting_signals_in(fd, during_wait);
+        // Ready, at its end, or an error the read that follows will report.
+        if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return pending_signal == 0;
+}
+
+int begin_goodbye() {
+    // In this order, so that a signal arriving at any point is either
+    // returned here or ends the process in the handler; none is lost.
+    saying_goodbye = 1;
+    const int signal_number = pending_signal;
+    pending_signal = 0;
+    camlink::withdraw_stop();
+    return signal_number;
+}
+
+void end_by_signal(int signal_number) {
+    // Only async-signal-safe calls: the handler comes this way too.
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal_number);
+    // Not reached unless the signal's default action does not end a
+    // process; end with the status a shell would have shown.
+    _exit(SIGNAL_STATUS_BASE + signal_number);
+}
+
+}  // namespace lumicord::front

@@ -1,0 +1,34 @@
+// What stops the program from outside, and how: SIGINT (Ctrl-C), SIGTERM,
+// SIGHUP (a closed terminal) and SIGPIPE (output to a reader that went
+// away). The handler only notes the signal and passes a stop request to the
+// camera link, whose exchange in progress then ends at its next byte or
+// block boundary; the goodbye puts camera and device back as they were and
+// the process then ends by the signal itself, as the caller expects of it.
+#pragma once
+
+namespace lumicord::front {
+
+// Installs the handlers (without SA_RESTART, so a blocking read returns at
+// once). A signal that was ignored when the program started stays ignored:
+// under nohup a closed terminal does not stop a long video run.
+void install_stop_handlers();
+
+// The signal that asked us to stop, or 0.
+int stop_signal();
+
+// Waits until fd has something to read or has reached its end. False when a
+// signal asked us to stop, also one that came just before the wait began:
+// the signals are held back while the request is tested and let through
+// only inside the wait, so none can slip in between and leave us blocked.
+bool wait_for_input(int fd);
+
+// Called when the goodbye starts; returns the signal that asked us to stop,
+// or 0. From here on a further signal puts the device's settings back and
+// ends the process by that signal at once, without waiting for the camera.
+int begin_goodbye();
+
+// Ends the process by signal_number with its default action, so that the
+// parent sees the signal (a shell shows 128 + its number).
+[[noreturn]] void end_by_signal(int signal_number);
+
+}  // namespace lumicord::front
