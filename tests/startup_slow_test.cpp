@@ -8,6 +8,7 @@
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
 #include "tests/support/console_text.h"
+#include "tests/support/front_session.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -51,6 +52,29 @@ TEST(startup_slow_test, a_silent_camera_is_not_found) {
     EXPECT_GE(r.seconds, 4 * 1.6);
 }
 
+TEST(startup_slow_test, a_silent_camera_is_not_found_at_a_working_speed_either) {
+    scratch_dir dir;
+    sim::fault_config faults;
+    faults.silent_from_command = 1;
+    sim::camera_sim sim(sim::camera_with_pictures(0), faults);
+    const program_result r =
+        run_program(lumicord_run({"-C" + sim.device_path(), "-B115200"}, "q\n", dir.path().string()));
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.out, banner_text(115200) + menu_text() + not_found_text(sim.device_path()));
+    EXPECT_EQ(unexpected_errors(r.err), "");
+    // Three tries at 9600, two at the working speed in case the camera was
+    // left there, and the goodbye's one: it never answered, so no more.
+    const std::string init_115200 = "41 00 11 52 00 00 00 1A";
+    EXPECT_EQ(commands_sent(sim), (std::vector<std::string>{
+                                      "9600: " + INIT_9600,
+                                      "9600: " + INIT_9600,
+                                      "9600: " + INIT_9600,
+                                      "115200: " + init_115200,
+                                      "115200: " + init_115200,
+                                      "9600: " + INIT_9600,
+                                  }));
+}
+
 TEST(startup_slow_test, a_camera_lost_at_the_working_speed_is_not_found_and_still_sent_home) {
     scratch_dir dir;
     sim::fault_config faults;
@@ -67,6 +91,9 @@ TEST(startup_slow_test, a_camera_lost_at_the_working_speed_is_not_found_and_stil
                                       "38400: " + INIT_38400,
                                       "38400: " + INIT_38400,
                                       "38400: " + INIT_38400,
+                                      // It answered before, so going home is tried three times.
+                                      "38400: " + INIT_9600,
+                                      "38400: " + INIT_9600,
                                       "38400: " + INIT_9600,
                                   }));
 }

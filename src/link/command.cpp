@@ -10,6 +10,7 @@
 namespace lumicord::camlink {
 
 std::array<counted_command, COMMAND_COUNT> command_table = INITIAL_COMMANDS;
+bool camera_answered = false;
 
 namespace {
 constexpr int COMMAND_PAUSE_MS = 100;
@@ -24,10 +25,12 @@ int send_command(command_id cmd) {
     std::uint8_t answer = 0;
     const long got = read_line(&answer, 1);
     if (stop_requested()) return RES_USER_BREAK;
-    if (got == 1 && answer == CAMERA_ACK) return RES_OK;
     int result = 0;
-    if (got != 1) result += RES_NO_DATA;
-    if (camera_state.model == MODEL_DC20) result += RES_WRONG_DATA;
+    if (got != 1 || answer != CAMERA_ACK) {
+        if (got != 1) result += RES_NO_DATA;
+        if (camera_state.model == MODEL_DC20) result += RES_WRONG_DATA;
+    }
+    if (result == RES_OK) camera_answered = true;
     return result;
 }
 

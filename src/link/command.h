@@ -45,6 +45,9 @@ inline constexpr std::array<counted_command, COMMAND_COUNT> INITIAL_COMMANDS = {
 // before sending, and the patch stays until the next one.
 extern std::array<counted_command, COMMAND_COUNT> command_table;
 
+// Set once the camera has acknowledged a command during this run.
+extern bool camera_answered;
+
 // Index into a counted command of command byte i (0..7).
 constexpr int command_byte(int i) { return 1 + i; }
 

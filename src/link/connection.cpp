@@ -16,6 +16,11 @@ namespace lumicord::camlink {
 namespace {
 
 constexpr int CONNECT_TRIES = 3;
+// A camera left at the working speed has its parser fed with noise by the
+// tries at 9600; the second try reaches it in step. Two tries keep the
+// search for a camera that is simply absent 3.2 s longer than before.
+constexpr int LEFT_AT_SPEED_TRIES = 2;
+constexpr int HOME_TRIES = 3;
 constexpr long HOME_SPEED = 9600;
 // A camera cut off in mid-transfer sends at most the rest of one block
 // before it waits for the host again; the bound only keeps a camera that
@@ -42,6 +47,21 @@ void drop_leftovers() {
     }
 }
 
+// A run that was killed, or lost its cable or power, leaves the camera at
+// the working speed, where it hears nothing at 9600. Asks it there; true
+// when it answers, with the line left at that speed. Otherwise the line goes
+// back to 9600, except after a stop: the camera may have moved, and the
+// goodbye's call back to 9600 must reach it.
+int find_camera_left_at(long speed) {
+    patch_baud_code(speed);
+    set_line_speed(speed);
+    const int result = send_command_tries(CMD_INIT, LEFT_AT_SPEED_TRIES);
+    if (result == RES_OK || result == RES_USER_BREAK) return result;
+    patch_baud_code(HOME_SPEED);
+    set_line_speed(HOME_SPEED);
+    return result;
+}
+
 }  // namespace
 
 int camera_connect(const char* device, long baud) {
@@ -49,6 +69,14 @@ int camera_connect(const char* device, long baud) {
     const long speed = line_speed_for(baud);
     // Stage 1: is there a camera at 9600 at all?
     int result = send_command_tries(CMD_INIT, CONNECT_TRIES);
+    if (result == RES_NO_DATA && speed != HOME_SPEED) {
+        // Only silence: perhaps the camera is still at the working speed.
+        // If it answers there, the middle stages have nothing left to do.
+        const int left = find_camera_left_at(speed);
+        if (left == RES_USER_BREAK) return left;
+        if (left != RES_OK) return result;
+        return send_command_tries(CMD_INIT, CONNECT_TRIES);
+    }
     if (result != RES_OK) return result;
     // Stage 2: ask it to move to the working speed.
     patch_baud_code(speed);
@@ -71,9 +99,12 @@ void camera_disconnect() {
     if (line_state.fd < 0) return;
     if (take_cut_exchange()) drop_leftovers();
     // Sent at whatever speed the line has now, so a camera that already
-    // moved hears it; one left at 9600 by a failed connect ignores it.
+    // moved hears it; one left at 9600 by a failed connect ignores it. A
+    // camera left behind at the working speed answers the next run only
+    // there, so one that has answered during this run is asked again when it
+    // does not acknowledge; one that never answered is not waited for.
     patch_baud_code(HOME_SPEED);
-    send_command(CMD_INIT);
+    send_command_tries(CMD_INIT, camera_answered ? HOME_TRIES : 1);
     set_line_speed(HOME_SPEED);
     close_line();
 }
