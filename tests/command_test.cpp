@@ -51,7 +51,7 @@ TEST(send_command_test, sends_the_eight_bytes_and_takes_d1_as_acknowledgement) {
 TEST(send_command_test, sends_a_patched_command_and_the_patch_stays) {
     linked_camera link(sim::camera_with_pictures(0));
     link.open_line();
-    command_table[CMD_PICTURE_INFO][command_byte(3)] = 7;
+    patch_command(CMD_PICTURE_INFO, 3, 7);
     EXPECT_EQ(send_command(CMD_PICTURE_INFO), RES_OK);
     EXPECT_EQ(send_command(CMD_PICTURE_INFO), RES_OK);
     const auto heard = link.commands_since(0);

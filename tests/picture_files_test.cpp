@@ -87,11 +87,45 @@ TEST_F(picture_files_test, converter_file_holds_one_line_and_is_replaced) {
     delete_converter_file();
     EXPECT_EQ(dir_.names(), std::vector<std::string>{});
     // Deleting what is not there is no error, and neither is a converter
-    // file that cannot be written.
+    // file that cannot be written. A directory of that name is not ours to
+    // delete, even an empty one.
     delete_converter_file();
     std::filesystem::create_directory(dir_ / "pixforge.cmd");
     write_converter_file(7);
+    delete_converter_file();
     EXPECT_TRUE(std::filesystem::is_directory(dir_ / "pixforge.cmd"));
+}
+
+// In a shared directory anyone may plant a link under the names the
+// program replaces; what it points to must come to no harm.
+TEST_F(picture_files_test, replaced_files_are_never_written_through_a_link) {
+    dir_.touch("precious", "kept");
+    std::filesystem::create_symlink("precious", dir_ / "thumbnls.dc2");
+    std::filesystem::create_symlink("precious", dir_ / "pixforge.cmd");
+    EXPECT_EQ(create_replacement_file("thumbnls.dc2"), nullptr);
+    write_converter_file(5);
+    EXPECT_EQ(content("precious"), "kept");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "pixforge.cmd"));
+    // The link itself goes at start-up; its target stays.
+    delete_converter_file();
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"precious", "thumbnls.dc2"}));
+    EXPECT_EQ(content("precious"), "kept");
+}
+
+TEST_F(picture_files_test, a_replaced_file_is_a_plain_file_emptied_or_new) {
+    dir_.touch("thumbnls.dc2", "earlier thumbnails");
+    std::FILE* stream = create_replacement_file("thumbnls.dc2");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(content("thumbnls.dc2"), "");
+    std::fputs("new", stream);
+    std::fclose(stream);
+    EXPECT_EQ(content("thumbnls.dc2"), "new");
+    // A FIFO would hold the program until a reader came; it is refused at
+    // once, as is anything else that is not a plain file.
+    ASSERT_EQ(mkfifo("fifo", 0666), 0);
+    EXPECT_EQ(create_replacement_file("fifo"), nullptr);
+    std::filesystem::create_directory(dir_ / "directory");
+    EXPECT_EQ(create_replacement_file("directory"), nullptr);
 }
 
 TEST(picture_file_names_test, fixed_names) {

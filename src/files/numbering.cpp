@@ -24,6 +24,25 @@ int probe_downwards(int top, bool include_img) {
     return 0;
 }
 
+// The number a directory entry stands for. On a file system that compares
+// names without regard to case (FAT or exFAT on a memory card), another
+// tool's DC_005.DC2 is what the existence test finds under dc_005.dc2, so
+// such a spelling counts when that test finds the program's own; elsewhere
+// it names a different file and does not.
+long listed_number(const char* entry, bool include_img) {
+    const long number = picture_number_of(entry, include_img);
+    if (number != 0) return number;
+    file_name lowered{};
+    const std::size_t length = std::strlen(entry);
+    if (length >= lowered.size()) return 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = entry[i];
+        lowered[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const long folded = picture_number_of(lowered.data(), include_img);
+    return folded != 0 && file_exists(lowered.data()) ? folded : 0;
+}
+
 }  // namespace
 
 long picture_number_of(const char* name, bool include_img) {
@@ -54,7 +73,7 @@ int find_last_number(int top, bool include_img) {
     if (dir == nullptr) return probe_downwards(top, include_img);
     long best = 0;
     while (const dirent* entry = readdir(dir)) {
-        const long number = picture_number_of(entry->d_name, include_img);
+        const long number = listed_number(entry->d_name, include_img);
         if (number <= top && number > best) best = number;
     }
     closedir(dir);

@@ -39,13 +39,33 @@ create_result create_picture_file(const char* name, std::FILE*& stream) {
     return create_result::created;
 }
 
+std::FILE* create_replacement_file(const char* name) {
+    // O_NOFOLLOW: a link planted under the name (in a shared directory, say)
+    // would otherwise have us empty whatever it points to. O_NONBLOCK: a
+    // FIFO under the name would otherwise hold the open until some reader
+    // came. Emptied only once it is known to be a plain file.
+    const int fd = ::open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    const bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const int flags = fcntl(fd, F_GETFL);
+    if (!plain || ftruncate(fd, 0) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, "wb");
+    if (stream == nullptr) ::close(fd);
+    return stream;
+}
+
 void write_converter_file(long first_new_number) {
-    std::FILE* f = std::fopen(CONVERTER_FILE_NAME, "w");
+    std::FILE* f = create_replacement_file(CONVERTER_FILE_NAME);
     if (f == nullptr) return;
     std::fprintf(f, "-x%ld -a\n", first_new_number);
     std::fclose(f);
 }
 
-void delete_converter_file() { std::remove(CONVERTER_FILE_NAME); }
+// unlink, not remove: a directory of that name is not ours to delete.
+void delete_converter_file() { ::unlink(CONVERTER_FILE_NAME); }
 
 }  // namespace lumicord::files

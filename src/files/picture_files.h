@@ -31,6 +31,12 @@ enum class create_result { created, exists, failed };
 // result is created.
 create_result create_picture_file(const char* name, std::FILE*& stream);
 
+// Opens a file the program replaces each time it writes it (the thumbnail
+// and converter files) for binary writing, emptied: only a plain file, or a
+// new one, and never through a symbolic link. nullptr when that cannot be
+// had.
+std::FILE* create_replacement_file(const char* name);
+
 // Writes the converter's one-line command file; silently skipped when the
 // file cannot be written.
 void write_converter_file(long first_new_number);

@@ -8,6 +8,7 @@
 #include "front/goodbye.h"
 #include "front/keys.h"
 #include "front/picture_list.h"
+#include "front/saving.h"
 #include "link/camera.h"
 
 namespace lumicord::front {
@@ -28,24 +29,6 @@ void run_operation(int (*operation)()) {
         report_result(result);
     else
         show_status(false);
-}
-
-void load_thumbnails() {
-    std::FILE* stream = std::fopen(files::THUMBNAIL_FILE_NAME, "wb");
-    if (stream == nullptr) {
-        std::fputs("  Can't open file!", stdout);
-        return;
-    }
-    std::putchar('\n');
-    int result = camlink::fetch_thumbnails(stream);
-    // A full disk often shows only when the buffer is written out.
-    if (result == camlink::RES_OK && (std::fflush(stream) != 0 || std::ferror(stream) != 0))
-        result = camlink::RES_SAVE_ERROR;
-    if (std::fclose(stream) != 0 && result == camlink::RES_OK) result = camlink::RES_SAVE_ERROR;
-    if (result != camlink::RES_OK)
-        report_result(result);
-    else
-        std::printf("\nAll thumbnails saved in %s", files::THUMBNAIL_FILE_NAME);
 }
 
 void download_and_exit() {
@@ -100,7 +83,7 @@ void run_command_loop() {
                 show_picture_list();
                 break;
             case 'T':
-                load_thumbnails();
+                save_thumbnails();
                 break;
             default:
                 show_menu();

@@ -1,8 +1,6 @@
 // The download commands: one picture or all of them into new numbered files.
 #pragma once
 
-#include <cstdio>
-
 namespace lumicord::front {
 
 enum class download_outcome {
@@ -15,9 +13,5 @@ enum class download_outcome {
 // numbers after the highest picture file in use. first_new_number is set to
 // that number the first time a search finds an existing file.
 download_outcome download_pictures(int first, bool single, long& first_new_number);
-
-// Closes a freshly written picture file; false when its data did not all
-// reach the disk (the file is then deleted).
-bool finish_picture_file(std::FILE* stream, const char* name);
 
 }  // namespace lumicord::front

@@ -3,11 +3,10 @@
 #include <cstdio>
 
 #include "files/numbering.h"
-#include "files/picture_files.h"
 #include "front/console.h"
-#include "front/download.h"
 #include "front/goodbye.h"
 #include "front/options.h"
+#include "front/saving.h"
 #include "link/camera.h"
 
 namespace lumicord::front {
@@ -30,31 +29,11 @@ void run_video_mode() {
         if (result != camlink::RES_OK) report_result(result);
         goodbye_if_interrupted();
         if (number == FIRST_WIDE_NUMBER) std::fputs("\nNo free filename found!", stdout);
-        const files::file_name name = files::picture_file_name(number);
-        std::FILE* stream = nullptr;
-        const files::create_result created = files::create_picture_file(name.data(), stream);
-        if (created == files::create_result::exists) {
-            std::fputs("  Filename already exists!", stdout);
-            say_goodbye(1);
-        }
-        if (created == files::create_result::failed) {
-            std::fputs("  Can't open file!", stdout);
-            say_goodbye(1);
-        }
-        std::putchar('\n');
-        result = camlink::fetch_picture(1, stream);
-        if (result != camlink::RES_OK) {
-            report_result(result);
-            std::fclose(stream);
-            std::remove(name.data());
-            say_goodbye(1);
-        }
-        if (!finish_picture_file(stream, name.data())) {
-            report_result(camlink::RES_SAVE_ERROR);
-            say_goodbye(1);
-        }
+        // Nothing is erased after a picture that could not be saved: what
+        // the camera holds stays there, and the next run refuses to start
+        // until the memory is erased.
+        if (!save_picture(1, number, saved + 1)) say_goodbye(1);
         ++saved;
-        std::printf("\nPicture %d saved as %s", saved, name.data());
         result = camlink::erase_memory();
         if (result != camlink::RES_OK) {
             report_result(result);

@@ -16,6 +16,11 @@ namespace {
 constexpr int COMMAND_PAUSE_MS = 100;
 }
 
+void patch_command(command_id cmd, int i, std::uint8_t value) {
+    // Byte 0 of a counted command is its length.
+    command_table[static_cast<unsigned>(cmd)][static_cast<unsigned>(1 + i)] = value;
+}
+
 int send_command(command_id cmd) {
     pause(COMMAND_PAUSE_MS);
     if (stop_requested()) return RES_USER_BREAK;

@@ -48,8 +48,9 @@ extern std::array<counted_command, COMMAND_COUNT> command_table;
 // Set once the camera has acknowledged a command during this run.
 extern bool camera_answered;
 
-// Index into a counted command of command byte i (0..7).
-constexpr int command_byte(int i) { return 1 + i; }
+// Sets command byte i (0..7) of cmd in command_table; the patch stays until
+// the next one.
+void patch_command(command_id cmd, int i, std::uint8_t value);
 
 // Waits the pause every command needs, writes the command bytes one at a
 // time and reads one acknowledgement byte. 0 when the camera acknowledged;

@@ -29,8 +29,8 @@ constexpr std::size_t LEFTOVER_LIMIT = 4 * (LARGE_BLOCK + 1);
 
 void patch_baud_code(long line_speed) {
     const auto code = baud_code_for(line_speed);
-    command_table[CMD_INIT][static_cast<unsigned>(command_byte(2))] = code[0];
-    command_table[CMD_INIT][static_cast<unsigned>(command_byte(3))] = code[1];
+    patch_command(CMD_INIT, 2, code[0]);
+    patch_command(CMD_INIT, 3, code[1]);
 }
 
 // When a stop cut an exchange short the camera may still be sending: reads

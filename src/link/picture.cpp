@@ -16,7 +16,7 @@ int fetch_picture(int number, std::FILE* stream) {
     if (result != RES_OK) return result;
     // Pictures count from 1; a number below that names no picture at all.
     if (number < 1 || camera_state.pictures_taken < number) return RES_IMPOSSIBLE;
-    command_table[CMD_GET_PICTURE][static_cast<unsigned>(command_byte(3))] = static_cast<std::uint8_t>(number & 0xFF);
+    patch_command(CMD_GET_PICTURE, 3, static_cast<std::uint8_t>(number & 0xFF));
     result = send_command(CMD_GET_PICTURE);
     if (result != RES_OK) return result;
     // Block 0 tells the picture's size; it gets no dot.

@@ -12,7 +12,7 @@ int fetch_picture_info(picture_info_array& table) {
     if (result != RES_OK) return result;
     int completion = RES_OK;
     for (int p = 1; p <= camera_state.pictures_taken && p <= PICTURE_INFO_COUNT; ++p) {
-        command_table[CMD_PICTURE_INFO][static_cast<unsigned>(command_byte(3))] = static_cast<std::uint8_t>(p);
+        patch_command(CMD_PICTURE_INFO, 3, static_cast<std::uint8_t>(p));
         result = send_command(CMD_PICTURE_INFO);
         if (result != RES_OK) return result;
         result = receive_block(SMALL_BLOCK);

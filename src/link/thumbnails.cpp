@@ -16,7 +16,7 @@ int fetch_thumbnails(std::FILE* stream) {
     if (camera_state.pictures_taken == 0) return RES_IMPOSSIBLE;
     int completion = RES_OK;
     for (int p = 1; p <= camera_state.pictures_taken; ++p) {
-        command_table[CMD_THUMBNAIL][static_cast<unsigned>(command_byte(3))] = static_cast<std::uint8_t>(p);
+        patch_command(CMD_THUMBNAIL, 3, static_cast<std::uint8_t>(p));
         result = send_command(CMD_THUMBNAIL);
         if (result != RES_OK) return result;
         for (int k = 0; k < BLOCKS_PER_THUMBNAIL; ++k) {

@@ -1,4 +1,4 @@
-#include "front/download.h"
+#include "front/saving.h"
 
 #include <gtest/gtest.h>
 

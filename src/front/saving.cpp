@@ -1,0 +1,72 @@
+#include "front/saving.h"
+
+#include <unistd.h>
+
+#include "files/picture_files.h"
+#include "front/console.h"
+#include "link/camera.h"
+
+namespace lumicord::front {
+
+namespace {
+
+// A full disk often shows only here, when the buffer is written out; an
+// earlier buffer that failed to go out leaves the error flag set.
+bool close_checked(std::FILE* stream) {
+    const bool flushed = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+    const bool closed = std::fclose(stream) == 0;
+    return flushed && closed;
+}
+
+}  // namespace
+
+bool finish_picture_file(std::FILE* stream, const char* name) {
+    if (close_checked(stream)) return true;
+    ::unlink(name);
+    return false;
+}
+
+bool save_picture(int picture, long file_number, int shown_number) {
+    const files::file_name name = files::picture_file_name(file_number);
+    std::FILE* stream = nullptr;
+    const files::create_result created = files::create_picture_file(name.data(), stream);
+    if (created == files::create_result::exists) {
+        std::fputs("  Filename already exists!", stdout);
+        return false;
+    }
+    if (created == files::create_result::failed) {
+        std::fputs("  Can't open file!", stdout);
+        return false;
+    }
+    std::putchar('\n');
+    int result = camlink::fetch_picture(picture, stream);
+    if (result != camlink::RES_OK) {
+        std::fclose(stream);
+        ::unlink(name.data());
+    } else if (!finish_picture_file(stream, name.data())) {
+        result = camlink::RES_SAVE_ERROR;
+    }
+    if (result != camlink::RES_OK) {
+        report_result(result);
+        return false;
+    }
+    std::printf("\nPicture %d saved as %s", shown_number, name.data());
+    return true;
+}
+
+void save_thumbnails() {
+    std::FILE* stream = files::create_replacement_file(files::THUMBNAIL_FILE_NAME);
+    if (stream == nullptr) {
+        std::fputs("  Can't open file!", stdout);
+        return;
+    }
+    std::putchar('\n');
+    int result = camlink::fetch_thumbnails(stream);
+    if (!close_checked(stream) && result == camlink::RES_OK) result = camlink::RES_SAVE_ERROR;
+    if (result != camlink::RES_OK)
+        report_result(result);
+    else
+        std::printf("\nAll thumbnails saved in %s", files::THUMBNAIL_FILE_NAME);
+}
+
+}  // namespace lumicord::front
