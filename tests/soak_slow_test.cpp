@@ -297,8 +297,10 @@ TEST(hostile_camera, one_that_keeps_talking_after_a_snap_does_not_hold_the_progr
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_NE(r.out.find("photos free\n:   No response from camera!\n: "), std::string::npos) << r.out;
     // Listening to the camera until it fell silent would take the whole
-    // 8.6 s and more, then 16.5 s of waiting for a done byte.
-    EXPECT_LT(r.seconds, 8.0);
+    // 8.6 s and more, then 16.5 s of waiting for a done byte: 25 s at
+    // least. The program needs about 3 s; the bound leaves room for a busy
+    // machine.
+    EXPECT_LT(r.seconds, 18.0);
     EXPECT_TRUE(same_settings(sim.line_settings(), before));
     EXPECT_GE(sim.chaos_struck().chatters, 1);
 }
