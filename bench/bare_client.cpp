@@ -19,6 +19,7 @@
 #include "bench/line_budget.h"
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
+#include "sim/make_pipe.h"
 
 namespace lumicord::bench {
 
@@ -143,7 +144,8 @@ bare_result run_bare_client(long baud, bool low_res, int latency_us) {
     plan.blocks = low_res ? LOW_RES_BLOCKS : HIGH_RES_BLOCKS;
     int up[2];
     int down[2];
-    if (::pipe2(up, O_CLOEXEC) != 0 || ::pipe2(down, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (sim::make_pipe(up, O_CLOEXEC) != 0 || sim::make_pipe(down, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
     plan.to_parent = up[1];
     plan.from_parent = down[0];
 

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <stdexcept>
 
+#include "sim/make_pipe.h"
+
 namespace lumicord::bench {
 
 namespace {
@@ -50,7 +52,8 @@ program_child start_program(const std::string& binary, const std::vector<std::st
     std::signal(SIGPIPE, SIG_IGN);
     int in[2];
     int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (sim::make_pipe(in, O_CLOEXEC) != 0 || sim::make_pipe(out, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
     const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (err < 0) throw std::runtime_error("cannot create " + err_path);
     std::vector<std::string> strings{binary};

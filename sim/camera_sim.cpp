@@ -2,14 +2,27 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/types.h>
 #include <unistd.h>
+
+// The header that declares openpty differs between systems.
+#if defined(LUMICORD_HAVE_PTY_H)
+#include <pty.h>
+#elif defined(LUMICORD_HAVE_UTIL_H)
+#include <util.h>
+#elif defined(LUMICORD_HAVE_LIBUTIL_H)
+#include <libutil.h>
+#else
+#error "no header declaring openpty was found when the build was configured"
+#endif
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include "sim/make_pipe.h"
 
 namespace lumicord::sim {
 
@@ -102,7 +115,7 @@ camera_sim::camera_sim(camera_config camera, fault_config faults, pacing_config 
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(slave_keepalive_, F_SETFD, FD_CLOEXEC);
-    if (pipe2(control_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe failed");
+    if (make_pipe(control_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe failed");
     thread_ = std::thread([this] { serve(); });
 }
 

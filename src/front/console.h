@@ -5,7 +5,7 @@
 namespace lumicord::front {
 
 // The version and its date, as the banner shows them.
-inline constexpr const char* VERSION_TEXT = "Version 1.0.0 (2026-12-09)";
+inline constexpr const char* VERSION_TEXT = LUMICORD_VERSION_TEXT;
 
 void show_banner();
 void show_menu();

@@ -9,8 +9,12 @@ namespace {
 // Linux has no separate call-out devices; open_line copes with the carrier
 // wait that a plain /dev/ttyS open would otherwise block on.
 constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+#elif defined(__FreeBSD__) || defined(__DragonFly__)
+// The call-out devices, which open without waiting for carrier, are named
+// cuau since FreeBSD 8 (and in DragonFly, which follows it).
+constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/cuau0", "/dev/cuau1", "/dev/cuau2", "/dev/cuau3"};
 #else
-// The BSDs' call-out devices, which open without waiting for carrier.
+// Elsewhere the call-out devices keep their older name.
 constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/cuaa0", "/dev/cuaa1", "/dev/cuaa2", "/dev/cuaa3"};
 #endif
 }  // namespace

@@ -26,8 +26,25 @@ void pause(int ms) {
     }
     // An absolute deadline lets a sleep interrupted by a signal resume
     // without drifting.
+#if defined(LUMICORD_HAVE_CLOCK_NANOSLEEP)
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
+#else
+    // nanosleep only sleeps for a span, on a clock of the system's choosing:
+    // measure what is left on the monotonic clock before each sleep, and
+    // after an interrupted or early wake-up sleep again.
+    for (;;) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        timespec left{until.tv_sec - now.tv_sec, until.tv_nsec - now.tv_nsec};
+        if (left.tv_nsec < 0) {
+            left.tv_sec -= 1;
+            left.tv_nsec += NANOS_PER_SECOND;
+        }
+        if (left.tv_sec < 0 || (left.tv_sec == 0 && left.tv_nsec == 0)) break;
+        nanosleep(&left, nullptr);
+    }
+#endif
 }
 
 }  // namespace lumicord::camlink

@@ -1,0 +1,50 @@
+# What the system offers beyond the POSIX core, found by trying it rather
+# than inferred from the system's name. The answers reach the code as
+# LUMICORD_HAVE_* definitions through the interface target lumicord_platform;
+# each of them is a cache entry, so -DLUMICORD_HAVE_PIPE2=0 (say) makes a
+# build take the fallback on a system that has the call.
+include(CheckCXXSymbolExists)
+include(CheckIncludeFiles)
+
+# ppoll waits for input and swaps the signal mask in one step; where it is
+# missing, pselect does the same.
+check_cxx_symbol_exists(ppoll "poll.h;signal.h" LUMICORD_HAVE_PPOLL)
+# clock_nanosleep sleeps until an absolute time on the monotonic clock;
+# without it, relative nanosleep calls are repeated up to that time.
+check_cxx_symbol_exists(clock_nanosleep "time.h" LUMICORD_HAVE_CLOCK_NANOSLEEP)
+# pipe2 makes a pipe with its flags set; without it, pipe and then fcntl.
+check_cxx_symbol_exists(pipe2 "fcntl.h;unistd.h" LUMICORD_HAVE_PIPE2)
+
+# openpty, for the simulator: declared in <pty.h> (Linux), <util.h> (macOS,
+# NetBSD, OpenBSD) or <libutil.h> (FreeBSD, DragonFly); defined in the C
+# library or in libutil.
+check_include_files("pty.h" LUMICORD_HAVE_PTY_H LANGUAGE CXX)
+check_include_files("util.h" LUMICORD_HAVE_UTIL_H LANGUAGE CXX)
+check_include_files("sys/types.h;libutil.h" LUMICORD_HAVE_LIBUTIL_H LANGUAGE CXX)
+if(LUMICORD_HAVE_PTY_H)
+  set(openpty_headers "pty.h")
+elseif(LUMICORD_HAVE_UTIL_H)
+  set(openpty_headers "util.h")
+elseif(LUMICORD_HAVE_LIBUTIL_H)
+  set(openpty_headers "sys/types.h;libutil.h")
+else()
+  message(FATAL_ERROR "None of pty.h, util.h and libutil.h was found; the camera simulator needs the one that declares openpty")
+endif()
+check_cxx_symbol_exists(openpty "${openpty_headers}" LUMICORD_OPENPTY_IN_LIBC)
+set(LUMICORD_OPENPTY_LIBRARIES "")
+if(NOT LUMICORD_OPENPTY_IN_LIBC)
+  set(CMAKE_REQUIRED_LIBRARIES util)
+  check_cxx_symbol_exists(openpty "${openpty_headers}" LUMICORD_OPENPTY_IN_LIBUTIL)
+  unset(CMAKE_REQUIRED_LIBRARIES)
+  if(NOT LUMICORD_OPENPTY_IN_LIBUTIL)
+    message(FATAL_ERROR "openpty was found neither in the C library nor in libutil; the camera simulator needs it")
+  endif()
+  set(LUMICORD_OPENPTY_LIBRARIES util)
+endif()
+
+add_library(lumicord_platform INTERFACE)
+foreach(feature PPOLL CLOCK_NANOSLEEP PIPE2 PTY_H UTIL_H LIBUTIL_H)
+  if(LUMICORD_HAVE_${feature})
+    target_compile_definitions(lumicord_platform INTERFACE LUMICORD_HAVE_${feature}=1)
+  endif()
+endforeach()
