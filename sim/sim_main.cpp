@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "sim/camera_sim.h"
+#include "sim/save_pictures.h"
 #include "sim/sim_options.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Try 'lumicord-sim --help'.\n");
         return 2;
     }
+    if (!o.save_pictures_dir.empty()) return save_pictures(o.camera, o.save_pictures_dir) ? 0 : 1;
     std::FILE* log = nullptr;
     if (!o.log_path.empty()) {
         log = std::fopen(o.log_path.c_str(), "w");

@@ -39,6 +39,7 @@ enum option_id {
     OPT_LATENCY,
     OPT_LOG,
     OPT_LINK,
+    OPT_SAVE_PICTURES,
     OPT_HELP,
 };
 
@@ -70,6 +71,7 @@ constexpr option LONG_OPTIONS[] = {
     {"latency-us", required_argument, nullptr, OPT_LATENCY},
     {"log", required_argument, nullptr, OPT_LOG},
     {"link", required_argument, nullptr, OPT_LINK},
+    {"save-pictures", required_argument, nullptr, OPT_SAVE_PICTURES},
     {"help", no_argument, nullptr, OPT_HELP},
     {nullptr, 0, nullptr, 0},
 };
@@ -149,7 +151,10 @@ void show_sim_usage() {
         "  --paced                send at the line's real rate, in 16-byte bursts\n"
         "  --latency-us US        camera response latency when paced\n"
         "  --log FILE             log every byte received: speed, hex, heard|garbled\n"
-        "  --link PATH            also make PATH a symbolic link to the terminal");
+        "  --link PATH            also make PATH a symbolic link to the terminal\n"
+        "Files:\n"
+        "  --save-pictures DIR    write the stored pictures to DIR as picture-1.raw,\n"
+        "                         picture-2.raw, ... and exit instead of serving");
 }
 
 sim_options parse_sim_options(int argc, char** argv) {
@@ -221,6 +226,7 @@ sim_options parse_sim_options(int argc, char** argv) {
             case OPT_LATENCY: if (!number()) return o; o.pacing.latency_us = static_cast<int>(v); break;
             case OPT_LOG: o.log_path = arg; break;
             case OPT_LINK: o.link_path = arg; break;
+            case OPT_SAVE_PICTURES: o.save_pictures_dir = arg; break;
             case OPT_HELP:
             case 'h': o.help = true; return o;
             default: o.error = "unknown option"; return o;

@@ -13,6 +13,7 @@ struct sim_options {
     pacing_config pacing;
     std::string log_path;
     std::string link_path;  // a symbolic link to the device, for scripts
+    std::string save_pictures_dir;  // write the stored pictures here instead of serving
     bool help = false;
     std::string error;      // non-empty when the command line was not understood
 };

@@ -166,5 +166,33 @@ TEST_F(line_permission_test, the_user_in_the_devices_group_reaches_the_camera) {
     EXPECT_NE(r.out.find(taken), std::string::npos) << r.out;
 }
 
+TEST_F(line_permission_test, a_user_whose_port_another_program_holds_is_told_it_is_in_use) {
+    // The first program holds the port exclusively, which keeps out every
+    // later open but root's: a user's second program fails at the open
+    // itself, before it could try the lock, and must say the same.
+    hand_device_to(0, *device_group_, 0660);
+    program_run first = lumicord_run({"-C" + device(), "-B19200"}, "", dir_.path().string());
+    first.marker = " photos free\n: ";
+    program_result second;
+    first.at_marker = [&](int) {
+        program_run run;
+        run.binary = SETPRIV;
+        run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid),
+                    "--groups=" + std::to_string(*device_group_), LUMICORD_BINARY, "-C" + device(), "-B19200"};
+        run.input = "q\n";
+        run.cwd = dir_.path().string();
+        run.timeout_seconds = 30;
+        second = run_program(run);
+    };
+    first.input_at_marker = "q\n";
+    const program_result r = run_program(first);
+
+    ASSERT_FALSE(second.timed_out);
+    EXPECT_EQ(second.exit_status, OPEN_FAILED_STATUS);
+    EXPECT_EQ(second.err, device() + " is in use by another program.\nCould not open " + device() + " for read/write.\n");
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+}
+
 }  // namespace
 }  // namespace lumicord::testing

@@ -18,6 +18,7 @@
 #include "tests/support/camera_ops.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lumicord::sim {
 namespace {
@@ -54,9 +55,11 @@ public:
     const std::string& device() const { return device_; }
 
     // What the same command line sets up, as the tool parsed it.
-    camera_config camera() const {
+    camera_config camera() const { return parsed(args_); }
+
+    static camera_config parsed(const std::vector<std::string>& args) {
         std::vector<std::string> storage{"lumicord-sim"};
-        storage.insert(storage.end(), args_.begin(), args_.end());
+        storage.insert(storage.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& s : storage) argv.push_back(s.data());
         argv.push_back(nullptr);
@@ -112,6 +115,35 @@ TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
     EXPECT_EQ(camlink::fetch_picture(1, stream.get()), camlink::RES_OK);
     EXPECT_TRUE(stream.contents() == picture_data(sim.camera().pictures[0]));
     camlink::camera_disconnect();
+}
+
+TEST(lumicord_sim, saves_the_pictures_it_would_serve_and_exits) {
+    testing::scratch_dir dir;
+    testing::program_run run;
+    run.binary = LUMICORD_SIM_BINARY;
+    run.args = {"--pictures", "3", "--mixed-res", "--save-pictures", dir.path().string()};
+    const testing::program_result r = testing::run_program(run);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    ASSERT_EQ(dir.names(), (std::vector<std::string>{"picture-1.raw", "picture-2.raw", "picture-3.raw"}));
+    const camera_config camera = sim_process::parsed({"--pictures", "3", "--mixed-res"});
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_TRUE(testing::read_file(dir / ("picture-" + std::to_string(n) + ".raw")) ==
+                    picture_data(camera.pictures[static_cast<std::size_t>(n - 1)]))
+            << n;
+    // The second picture is the low-resolution one.
+    EXPECT_EQ(testing::read_file(dir / "picture-2.raw").size(), LOW_RES_PICTURE_BYTES);
+}
+
+TEST(lumicord_sim, a_picture_it_cannot_save_is_named_and_fails) {
+    testing::scratch_dir dir;
+    testing::program_run run;
+    run.binary = LUMICORD_SIM_BINARY;
+    const std::string missing = (dir / "missing").string();
+    run.args = {"--pictures", "1", "--save-pictures", missing};
+    const testing::program_result r = testing::run_program(run);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, missing + "/picture-1.raw: No such file or directory\n");
 }
 
 TEST(lumicord_sim, bad_command_line_is_refused) {

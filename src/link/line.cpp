@@ -57,7 +57,12 @@ void explain_permission(const char* device) {
 
 // failed_call names the system call that failed, as perror would.
 [[noreturn]] void fail_open(const char* device, int error, const char* failed_call) {
-    if (std::strcmp(failed_call, "flock") == 0 && error == EWOULDBLOCK) {
+    // Another Lumicord shows up at the lock, or, for a user other than root,
+    // already at the open: the port it holds exclusively refuses a user's
+    // open with EBUSY.
+    const bool in_use = (std::strcmp(failed_call, "flock") == 0 && error == EWOULDBLOCK) ||
+                        (std::strcmp(failed_call, "open") == 0 && error == EBUSY);
+    if (in_use) {
         std::fprintf(stderr, "%s is in use by another program.\n", device);
     } else {
         errno = error;
