@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -78,9 +79,9 @@ std::chrono::nanoseconds byte_time(long baud) {
     return std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / (baud > 0 ? baud : 9600));
 }
 
-// An answer the chaos holds back (never as long as the host's timeout).
-void hold_back(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+timespec timespec_of(std::chrono::nanoseconds d) {
+    if (d.count() < 0) d = std::chrono::nanoseconds(0);
+    return {static_cast<time_t>(d.count() / 1'000'000'000), static_cast<long>(d.count() % 1'000'000'000)};
 }
 
 std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
@@ -189,22 +190,29 @@ long camera_sim::host_speed() const {
     return speed_of(cfgetospeed(&t));
 }
 
-std::optional<int> camera_sim::next_timeout_ms() const {
-    if (!done_) return std::nullopt;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(done_->due - std::chrono::steady_clock::now());
-    return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+std::optional<std::chrono::steady_clock::time_point> camera_sim::next_wake() const {
+    std::optional<std::chrono::steady_clock::time_point> wake;
+    if (done_) wake = done_->due;
+    // A chunk being written waits for room in the terminal, not for a time.
+    if (!writing_ && !outbox_.empty() && (!wake || outbox_.front().due < *wake)) wake = outbox_.front().due;
+    return wake;
 }
 
 void camera_sim::serve() {
     std::array<std::uint8_t, 4096> buffer{};
     for (;;) {
-        int timeout = -1;
+        std::optional<std::chrono::steady_clock::time_point> wake;
         {
             std::lock_guard lock(mutex_);
-            if (auto t = next_timeout_ms()) timeout = *t;
+            wake = next_wake();
         }
-        std::array<pollfd, 2> fds{{{master_, POLLIN, 0}, {control_[0], POLLIN, 0}}};
-        const int ready = ::poll(fds.data(), fds.size(), timeout);
+        // Nanoseconds, not poll's milliseconds: at 115200 baud a burst is
+        // due every 1.5 ms.
+        timespec timeout{};
+        if (wake) timeout = timespec_of(*wake - std::chrono::steady_clock::now());
+        const short master_events = static_cast<short>(POLLIN | (writing_ ? POLLOUT : 0));
+        std::array<pollfd, 2> fds{{{master_, master_events, 0}, {control_[0], POLLIN, 0}}};
+        const int ready = ::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) return;
         if (fds[0].revents & POLLIN) drain_master();
         {
@@ -226,17 +234,39 @@ void camera_sim::serve() {
             if (stop) return;
             if (sync) {
                 // Everything the host wrote before asking is in the master's
-                // queue by now: handle it before answering.
+                // queue by now: handle it, and send what is due at once,
+                // before answering.
                 drain_master();
+                write_due();
                 std::lock_guard lock(mutex_);
                 sync_done_ = sync_requested_;
                 settled_.notify_all();
             }
         }
+        write_due();
         if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN)) {
             // Cannot happen while we hold the slave open; avoid spinning if it does.
             ::poll(nullptr, 0, 10);
         }
+    }
+}
+
+void camera_sim::write_due() {
+    for (;;) {
+        if (!writing_) {
+            if (outbox_.empty() || outbox_.front().due > std::chrono::steady_clock::now()) return;
+            writing_ = std::move(outbox_.front());
+            outbox_.pop_front();
+        }
+        outgoing& chunk = *writing_;
+        while (chunk.written < chunk.bytes.size()) {
+            const ssize_t n = ::write(master_, chunk.bytes.data() + chunk.written, chunk.bytes.size() - chunk.written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) return;  // the rest when the terminal has room
+            if (n <= 0) break;                     // nobody to write to: drop it
+            chunk.written += static_cast<std::size_t>(n);
+        }
+        writing_.reset();
     }
 }
 
@@ -360,7 +390,8 @@ void camera_sim::handle_command() {
             const done_fault fault = snap ? faults_.snap_done : faults_.erase_done;
             if (fault == done_fault::never) break;
             const int delay = fault == done_fault::early ? EARLY_DONE_MS : snap ? camera_.snap_delay_ms : camera_.erase_delay_ms;
-            done_ = pending_done{std::chrono::steady_clock::now() + std::chrono::milliseconds(delay), snap};
+            // The camera starts on the work once its answer is out.
+            done_ = pending_done{answer_sent_at() + std::chrono::milliseconds(delay), snap};
             break;
         }
         case OP_RESOLUTION:
@@ -432,30 +463,40 @@ void camera_sim::send_current_block() {
     if (!block.empty()) emit(block.data(), block.size());
 }
 
+// An answer the chaos holds back (never as long as the host's timeout).
+void camera_sim::hold_back(int ms) {
+    if (ms <= 0) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    if (until > hold_until_) hold_until_ = until;
+}
+
+// When the last byte decided so far leaves the camera.
+std::chrono::steady_clock::time_point camera_sim::answer_sent_at() const {
+    const auto now = std::chrono::steady_clock::now();
+    return std::max({now, hold_until_, pacing_.paced ? line_free_ : now});
+}
+
 void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
     if (!sent_.empty() && sent_.back().line_speed == speed_)
         sent_.back().bytes += count;
     else
         sent_.push_back({speed_, count});
+    using clock = std::chrono::steady_clock;
+    auto start = std::max(clock::now(), hold_until_);
     if (!pacing_.paced) {
-        write_all(master_, bytes, count);
+        outbox_.push_back({start, std::vector<std::uint8_t>(bytes, bytes + count)});
         return;
     }
     // A real port delivers bytes at the line's rate, in bursts of up to a
     // FIFO's worth, each when its last byte would have arrived. The camera
     // starts once it has heard what it answers and thought about it, and
     // once its own previous bytes are out.
-    using clock = std::chrono::steady_clock;
     const auto camera_byte_time = byte_time(speed_);
-    auto start = clock::now();
-    const auto answer_from = heard_at_ + std::chrono::microseconds(pacing_.latency_us);
-    if (answer_from > start) start = answer_from;
-    if (line_free_ > start) start = line_free_;
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t burst = count - done < FIFO_BYTES ? count - done : FIFO_BYTES;
-        std::this_thread::sleep_until(start + camera_byte_time * static_cast<long>(done + burst));
-        write_all(master_, bytes + done, burst);
+    start = std::max({start, heard_at_ + std::chrono::microseconds(pacing_.latency_us), line_free_});
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t burst = std::min(count - done, FIFO_BYTES);
+        outbox_.push_back({start + camera_byte_time * static_cast<long>(done + burst),
+                           std::vector<std::uint8_t>(bytes + done, bytes + done + burst)});
         done += burst;
     }
     line_free_ = start + camera_byte_time * static_cast<long>(count);

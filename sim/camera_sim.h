@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -99,7 +100,8 @@ public:
     termios line_settings() const;
     // Bytes of the block counter so far (blocks started, resends not counted).
     int blocks_sent() const;
-    // Everything the camera has sent so far, at the speed it sent it.
+    // Everything the camera has sent so far, at the speed it sent it. Paced,
+    // the last of it may still be on its way to the host.
     std::vector<sent_run> sent() const;
 
     // Writes each received byte to a log file as it arrives ("speed hex heard").
@@ -126,6 +128,12 @@ private:
         std::chrono::steady_clock::time_point due;
         bool is_snap;
     };
+    // Bytes on their way to the host, written to the terminal when due.
+    struct outgoing {
+        std::chrono::steady_clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+        std::size_t written = 0;
+    };
 
     void serve();
     void handle_input(const std::uint8_t* bytes, std::size_t count);
@@ -136,9 +144,12 @@ private:
     void finish_done(const pending_done& done);
     void emit(const std::uint8_t* bytes, std::size_t count);
     void emit_byte(std::uint8_t byte) { emit(&byte, 1); }
+    void hold_back(int ms);
+    std::chrono::steady_clock::time_point answer_sent_at() const;
     long host_speed() const;
     void drain_master();
-    std::optional<int> next_timeout_ms() const;
+    std::optional<std::chrono::steady_clock::time_point> next_wake() const;
+    void write_due();
 
     camera_config camera_;
     fault_config faults_;
@@ -169,9 +180,16 @@ private:
     std::FILE* log_stream_ = nullptr;
     std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
     std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
+    std::chrono::steady_clock::time_point hold_until_{};  // the chaos holds the next answer back until
     std::vector<sent_run> sent_;
     std::unique_ptr<chaos> chaos_;
     std::vector<stored_picture> taken_;
+
+    // The serving thread's alone: filled while it handles the host's bytes
+    // (under mutex_), emptied into the terminal when due (outside it), so
+    // that nobody waiting for the lock waits for the line.
+    std::deque<outgoing> outbox_;
+    std::optional<outgoing> writing_;  // taken from outbox_, not yet all written
 
     std::thread thread_;
 };

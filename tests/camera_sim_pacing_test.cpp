@@ -2,8 +2,10 @@
 // directions, and the camera's answers are recorded at the speed they went
 // out at.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <chrono>
+#include <numeric>
 #include <vector>
 
 #include "link/block.h"
@@ -63,6 +65,33 @@ TEST_F(paced_camera_test, answers_no_sooner_than_the_line_allows_both_ways) {
     // The acknowledgement byte out, the completion byte back, and the
     // camera thinks about it first.
     EXPECT_GE(clock::now() - block_ok, 2 * bt + latency);
+}
+
+std::size_t total_bytes(const std::vector<sent_run>& runs) {
+    return std::accumulate(runs.begin(), runs.end(), std::size_t{0},
+                           [](std::size_t sum, const sent_run& run) { return sum + run.bytes; });
+}
+
+// The camera decides its answer as soon as it has heard the command and
+// then spends over a second putting a picture block on the wire at 9600
+// baud; whoever asks the simulator something meanwhile gets the answer
+// without waiting for the block.
+TEST_F(paced_camera_test, settles_while_its_answer_is_still_on_the_line) {
+    camlink::open_line(camera_.device_path().c_str(), 9600);
+    write_command(camlink::CMD_GET_PICTURE);
+    camera_.settle();
+    EXPECT_EQ(camera_.commands().size(), 1u);
+    const std::size_t answer = 1 + camlink::LARGE_BLOCK + 1;
+    EXPECT_EQ(total_bytes(camera_.sent()), answer);
+    int arrived = 0;
+    ASSERT_EQ(::ioctl(camlink::line_state.fd, FIONREAD, &arrived), 0);
+    EXPECT_LT(static_cast<std::size_t>(arrived), answer) << "settling waited for the block to be sent";
+
+    // All of it arrives all the same.
+    std::uint8_t ack = 0;
+    ASSERT_EQ(camlink::read_line(&ack, 1), 1);
+    EXPECT_EQ(ack, camlink::CAMERA_ACK);
+    EXPECT_EQ(camlink::receive_block(camlink::LARGE_BLOCK), camlink::RES_OK);
 }
 
 TEST_F(paced_camera_test, records_what_it_sent_at_each_speed) {
