@@ -257,6 +257,10 @@ void camera_sim::write_due() {
             if (outbox_.empty() || outbox_.front().due > std::chrono::steady_clock::now()) return;
             writing_ = std::move(outbox_.front());
             outbox_.pop_front();
+            if (writing_->waiting_for_timer) {
+                const auto held = writing_->due - writing_->last_arrival;
+                adapter_held_ns_ += std::chrono::duration_cast<std::chrono::nanoseconds>(held).count();
+            }
         }
         outgoing& chunk = *writing_;
         while (chunk.written < chunk.bytes.size()) {
@@ -493,13 +497,38 @@ void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
     // once its own previous bytes are out.
     const auto camera_byte_time = byte_time(speed_);
     start = std::max({start, heard_at_ + std::chrono::microseconds(pacing_.latency_us), line_free_});
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t burst = std::min(count - done, FIFO_BYTES);
-        outbox_.push_back({start + camera_byte_time * static_cast<long>(done + burst),
-                           std::vector<std::uint8_t>(bytes + done, bytes + done + burst)});
-        done += burst;
+    if (pacing_.adapter.present) {
+        for (std::size_t i = 0; i < count; ++i) through_adapter(bytes[i], start + camera_byte_time * static_cast<long>(i + 1));
+    } else {
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t burst = std::min(count - done, FIFO_BYTES);
+            outbox_.push_back({start + camera_byte_time * static_cast<long>(done + burst),
+                               std::vector<std::uint8_t>(bytes + done, bytes + done + burst)});
+            done += burst;
+        }
     }
     line_free_ = start + camera_byte_time * static_cast<long>(count);
+}
+
+// One byte reaches the adapter at arrival: it joins the packet that is
+// waiting for the latency timer, or starts the next one.
+void camera_sim::through_adapter(std::uint8_t byte, std::chrono::steady_clock::time_point arrival) {
+    const adapter_config& a = pacing_.adapter;
+    const bool joins = !outbox_.empty() && outbox_.back().waiting_for_timer && arrival <= outbox_.back().due;
+    if (!joins) {
+        outgoing packet;
+        packet.due = arrival + std::chrono::milliseconds(a.latency_ms);
+        packet.waiting_for_timer = true;
+        outbox_.push_back(std::move(packet));
+    }
+    outgoing& packet = outbox_.back();
+    packet.bytes.push_back(byte);
+    packet.last_arrival = arrival;
+    if (packet.bytes.size() >= a.packet_bytes) {
+        // Full: it goes at once.
+        packet.due = arrival;
+        packet.waiting_for_timer = false;
+    }
 }
 
 }  // namespace lumicord::sim
