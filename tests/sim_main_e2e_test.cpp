@@ -2,12 +2,15 @@
 // up is what the program downloads from it.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "tests/support/camera_ops.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lumicord::sim {
 namespace {
@@ -122,6 +126,84 @@ TEST(lumicord_sim, bad_command_line_is_refused) {
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Try 'lumicord-sim --help'."), std::string::npos);
+}
+
+// --link replaces a symbolic link and nothing else; at the end it removes
+// the name only while it is still a link to the tool's terminal.
+class sim_link_test : public ::testing::Test {
+protected:
+    static std::string link_target(const std::filesystem::path& path) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path))) return "<not a link>";
+        return std::filesystem::read_symlink(path, error).string();
+    }
+
+    static std::string text_of(const std::filesystem::path& path) {
+        const std::vector<unsigned char> bytes = testing::read_file(path);
+        return {bytes.begin(), bytes.end()};
+    }
+
+    testing::program_result start_refused(const std::filesystem::path& path) {
+        testing::program_run run;
+        run.binary = LUMICORD_SIM_BINARY;
+        run.args = {"--link", path.string()};
+        run.timeout_seconds = 30;
+        return testing::run_program(run);
+    }
+
+    testing::scratch_dir dir_;
+    const std::filesystem::path link_ = dir_ / "camera";
+};
+
+TEST_F(sim_link_test, an_old_link_is_replaced_and_removed_at_the_end) {
+    std::filesystem::create_symlink("/dev/null", link_);
+    sim_process sim({"--link", link_.string()});
+    ASSERT_FALSE(sim.device().empty());
+    EXPECT_EQ(link_target(link_), sim.device());
+    // The program reaches the camera through it.
+    testing::reset_link_records();
+    EXPECT_EQ(camlink::camera_connect(link_.c_str(), 9600), camlink::RES_OK);
+    camlink::camera_disconnect();
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
+}
+
+TEST_F(sim_link_test, a_file_or_directory_at_the_name_is_left_alone_and_the_tool_does_not_start) {
+    dir_.touch("camera", "notes\n");
+    const testing::program_result file = start_refused(link_);
+    EXPECT_EQ(file.exit_status, 1);
+    EXPECT_EQ(file.out, "");
+    EXPECT_EQ(file.err, "lumicord-sim: " + link_.string() + " exists and is not a symbolic link; it is left as it is\n");
+    EXPECT_EQ(text_of(link_), "notes\n");
+
+    std::filesystem::remove(link_);
+    std::filesystem::create_directory(link_);
+    dir_.touch("camera/inside");
+    const testing::program_result directory = start_refused(link_);
+    EXPECT_EQ(directory.exit_status, 1);
+    EXPECT_EQ(directory.out, "");
+    EXPECT_EQ(directory.err,
+              "lumicord-sim: " + link_.string() + " exists and is not a symbolic link; it is left as it is\n");
+    EXPECT_TRUE(std::filesystem::exists(link_ / "inside"));
+}
+
+TEST_F(sim_link_test, a_name_taken_over_meanwhile_is_not_removed_at_the_end) {
+    {
+        sim_process sim({"--link", link_.string()});
+        ASSERT_FALSE(sim.device().empty());
+        std::filesystem::remove(link_);
+        dir_.touch("camera", "someone else's\n");
+        EXPECT_EQ(sim.stop(), 0);
+        EXPECT_EQ(text_of(link_), "someone else's\n");
+    }
+    std::filesystem::remove(link_);
+    sim_process sim({"--link", link_.string()});
+    ASSERT_FALSE(sim.device().empty());
+    // A link to something else now.
+    std::filesystem::remove(link_);
+    std::filesystem::create_symlink("/dev/null", link_);
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_EQ(link_target(link_), "/dev/null");
 }
 
 }  // namespace
