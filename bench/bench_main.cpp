@@ -149,30 +149,30 @@ case_result run_case(const settings& s, const bench_case& c) {
     const std::filesystem::path dir = pattern;
 
     const std::vector<std::string> args{"-C" + camera.device_path(), "-B" + std::to_string(c.baud)};
-    program_child child = start_program(s.lumicord, args, dir.string(), (dir / "stderr.txt").string(), s.realtime_program);
-    const clock::time_point deadline = child.started + RUN_DEADLINE;
-    if (!await_output(child, PROMPT, deadline)) {
+    program_child child(s.lumicord, args, dir.string(), (dir / "stderr.txt").string(), s.realtime_program);
+    const clock::time_point deadline = child.started() + RUN_DEADLINE;
+    if (!child.await_output(PROMPT, deadline)) {
         r.problem = "no prompt after start-up";
     } else {
         const clock::time_point prompt = clock::now();
         const line_record at_prompt = record_of(camera);
         if (c.kind == run_kind::startup) {
-            r.wall = seconds(prompt - child.started);
+            r.wall = seconds(prompt - child.started());
             r.budget = budget_between(line_record{}, at_prompt, s.latency_us);
         } else {
             const clock::time_point key = clock::now();
-            send_keys(child, c.kind == run_kind::pictures ? "D\n" : "T\n");
-            if (!await_output(child, PROMPT, deadline)) {
+            child.send_keys(c.kind == run_kind::pictures ? "D\n" : "T\n");
+            if (!child.await_output(PROMPT, deadline)) {
                 r.problem = "no prompt after the transfer";
             } else {
                 r.wall = seconds(clock::now() - key);
                 r.budget = budget_between(at_prompt, record_of(camera), s.latency_us);
             }
         }
-        send_keys(child, "Q\n");
+        child.send_keys("Q\n");
     }
-    const program_end end = finish_program(child, deadline);
-    r.run_wall = seconds(end.ended - child.started);
+    const program_end end = child.finish(deadline);
+    r.run_wall = seconds(end.ended - child.started());
     r.cpu = cpu_seconds(end.usage);
     r.max_rss_kib = end.usage.ru_maxrss;
     if (r.problem.empty() && (!end.exited || end.exit_code != 0))
@@ -180,7 +180,7 @@ case_result run_case(const settings& s, const bench_case& c) {
     if (r.problem.empty()) r.problem = check_files(c, camera.camera(), dir);
     if (!r.problem.empty()) {
         std::fprintf(stderr, "%s at %ld baud: %s\n--- output:\n%s\n--- errors:\n%s\n", case_label(c).c_str(), c.baud,
-                     r.problem.c_str(), child.out.c_str(), read_text(dir / "stderr.txt").c_str());
+                     r.problem.c_str(), child.out().c_str(), read_text(dir / "stderr.txt").c_str());
     }
     std::filesystem::remove_all(dir);
     return r;
@@ -196,10 +196,10 @@ struct process_start {
 process_start time_process_start(const settings& s, int repeats) {
     std::vector<double> walls;
     for (int i = 0; i < repeats; ++i) {
-        program_child child = start_program(s.lumicord, {"-h"}, s.scratch, "/dev/null");
-        const program_end end = finish_program(child, child.started + std::chrono::seconds(30));
+        program_child child(s.lumicord, {"-h"}, s.scratch, "/dev/null");
+        const program_end end = child.finish(child.started() + std::chrono::seconds(30));
         if (!end.exited || end.exit_code != 0) throw std::runtime_error("lumicord -h failed");
-        walls.push_back(seconds(end.ended - child.started));
+        walls.push_back(seconds(end.ended - child.started()));
     }
     std::sort(walls.begin(), walls.end());
     return {walls.front(), walls[walls.size() / 2]};

@@ -1,16 +1,9 @@
 // The lumicord-sim tool as a separate process: what its command line sets
 // up is what the program downloads from it.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,70 +15,29 @@
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/sim_process.h"
 
 namespace lumicord::sim {
 namespace {
 
+using testing::sim_process;
 using testing::temp_stream;
 
-// lumicord-sim started with args; device() is the terminal it serves on.
-class sim_process {
-public:
-    explicit sim_process(const std::vector<std::string>& args) : args_(args) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv{const_cast<char*>(LUMICORD_SIM_BINARY)};
-            for (const std::string& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(LUMICORD_SIM_BINARY, argv.data());
-            _exit(127);
-        }
-        ::close(out[1]);
-        // The tool prints its terminal's path once it is serving.
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') device_ += c;
-        ::close(out[0]);
-    }
-    ~sim_process() {
-        if (pid_ > 0) stop();
-    }
-    sim_process(const sim_process&) = delete;
-    sim_process& operator=(const sim_process&) = delete;
-
-    const std::string& device() const { return device_; }
-
-    // What the same command line sets up, as the tool parsed it.
-    camera_config camera() const {
-        std::vector<std::string> storage{"lumicord-sim"};
-        storage.insert(storage.end(), args_.begin(), args_.end());
-        std::vector<char*> argv;
-        for (std::string& s : storage) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        return parse_sim_options(static_cast<int>(storage.size()), argv.data()).camera;
-    }
-
-    // Ends the tool as a user would; its exit status.
-    int stop() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    std::vector<std::string> args_;
-    pid_t pid_ = -1;
-    std::string device_;
-};
+// What the tool's command line sets up, as the tool parses it.
+camera_config camera_of(const std::vector<std::string>& args) {
+    std::vector<std::string> storage{"lumicord-sim"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return parse_sim_options(static_cast<int>(storage.size()), argv.data()).camera;
+}
 
 TEST(lumicord_sim, serves_the_pictures_its_command_line_names) {
-    sim_process sim({"--pictures", "3", "--mixed-res"});
+    const std::vector<std::string> args{"--pictures", "3", "--mixed-res"};
+    sim_process sim(args);
     ASSERT_FALSE(sim.device().empty());
-    const camera_config camera = sim.camera();
+    const camera_config camera = camera_of(args);
     testing::reset_link_records();
     ASSERT_EQ(camlink::camera_connect(sim.device().c_str(), 9600), camlink::RES_OK);
     for (int n = 1; n <= 3; ++n) {
@@ -102,7 +54,8 @@ TEST(lumicord_sim, serves_the_pictures_its_command_line_names) {
 }
 
 TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
-    sim_process sim({"--pictures", "1", "--fault-in", "picture", "--bad-block", "62", "--bad-attempts", "5"});
+    const std::vector<std::string> args{"--pictures", "1", "--fault-in", "picture", "--bad-block", "62", "--bad-attempts", "5"};
+    sim_process sim(args);
     ASSERT_FALSE(sim.device().empty());
     testing::reset_link_records();
     ASSERT_EQ(camlink::camera_connect(sim.device().c_str(), 9600), camlink::RES_OK);
@@ -114,7 +67,7 @@ TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
     // Block 62 has gone by: the next download is whole.
     temp_stream stream;
     EXPECT_EQ(camlink::fetch_picture(1, stream.get()), camlink::RES_OK);
-    EXPECT_TRUE(stream.contents() == picture_data(sim.camera().pictures[0]));
+    EXPECT_TRUE(stream.contents() == picture_data(camera_of(args).pictures[0]));
     camlink::camera_disconnect();
 }
 
