@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
+#include "tests/support/console_text.h"
+#include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -21,19 +21,13 @@
 namespace lumicord::testing {
 namespace {
 
-const std::string CLOSING_NOTICE = "\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n";
+const std::string CLOSING_NOTICE = closing_notice();
 const std::vector<std::uint8_t> INIT_9600 = {0x41, 0x00, 0x96, 0x00, 0x00, 0x00, 0x00, 0x1A};
 const std::string STATUS_END = " photos free";
 const std::string PROMPT = "\n: ";
 
 program_run session(const sim::camera_sim& sim, const scratch_dir& dir, std::string keys, long baud) {
     return lumicord_run({"-C" + sim.device_path(), "-B" + std::to_string(baud)}, std::move(keys), dir.path().string());
-}
-
-bool same_settings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-           std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc)) && cfgetispeed(&a) == cfgetispeed(&b) &&
-           cfgetospeed(&a) == cfgetospeed(&b);
 }
 
 // The last eight bytes the camera heard, and whether all came at speed.

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "sim/camera_sim.h"
 #include "tests/support/console_text.h"
 #include "tests/support/run_program.h"
+#include "tests/support/text_lines.h"
 
 namespace lumicord::testing {
 
@@ -57,9 +57,8 @@ inline std::string saved_picture(int picture, const std::string& name, bool low_
 // The lines on standard error other than the pseudo-terminal's expected
 // complaint about an unchanged parity flag.
 inline std::string unexpected_errors(const std::string& err) {
-    std::istringstream lines(err);
-    std::string line, rest;
-    while (std::getline(lines, line))
+    std::string rest;
+    for (const std::string& line : lines_of(err))
         if (line != "tcsetattr: Invalid argument") rest += line + "\n";
     return rest;
 }
