@@ -257,7 +257,9 @@ void camera_sim::write_due() {
             if (outbox_.empty() || outbox_.front().due > std::chrono::steady_clock::now()) return;
             writing_ = std::move(outbox_.front());
             outbox_.pop_front();
-            if (writing_->waiting_for_timer) {
+            // Only the wait for the last bytes the camera has to send holds
+            // the host up; packets that go while more bytes are coming do not.
+            if (writing_->waiting_for_timer && outbox_.empty()) {
                 const auto held = writing_->due - writing_->last_arrival;
                 adapter_held_ns_ += std::chrono::duration_cast<std::chrono::nanoseconds>(held).count();
             }

@@ -125,8 +125,10 @@ public:
     // Everything the camera has sent so far, at the speed it sent it. Paced,
     // the last of it may still be on its way to the host.
     std::vector<sent_run> sent() const;
-    // How long, in all, the adapter's latency timer has kept bytes that had
-    // arrived from the host's reach (zero without an adapter).
+    // How long, in all, the adapter's latency timer has kept the host
+    // waiting: for each packet the timer sent with nothing more behind it,
+    // the time from its last byte's arrival to its sending (zero without an
+    // adapter).
     std::chrono::nanoseconds adapter_held() const { return std::chrono::nanoseconds(adapter_held_ns_.load()); }
 
     // Writes each received byte to a log file as it arrives ("speed hex heard").

@@ -174,5 +174,20 @@ TEST_F(adapter_camera_test, the_timer_runs_from_the_first_byte_of_a_partly_fille
     EXPECT_EQ(camera_.adapter_held() - before, timer - 9 * bt + timer);
 }
 
+// At 9600 baud 14 bytes arrive within 16 ms: the timer sends the status
+// answer in 18 packets of 14 and one of 6, and only the wait for the last
+// one holds the host up.
+TEST_F(adapter_camera_test, only_the_wait_for_the_last_packet_counts) {
+    camlink::open_line(camera_.device_path().c_str(), 9600);
+    const std::chrono::nanoseconds timer = std::chrono::milliseconds(TIMER_MS);
+    const std::chrono::nanoseconds bt(11'000'000'000LL / 9600);
+    write_command(camlink::CMD_STATUS);
+    const std::size_t answer = 1 + camlink::SMALL_BLOCK + 1;
+    const std::vector<std::size_t> totals = totals_read(answer);
+    ASSERT_EQ(totals.back(), answer);
+    for (std::size_t i = 0; i + 1 < totals.size(); ++i) EXPECT_EQ(totals[i] % 14, 0u) << totals[i];
+    EXPECT_EQ(camera_.adapter_held(), timer - 5 * bt);
+}
+
 }  // namespace
 }  // namespace lumicord::sim
