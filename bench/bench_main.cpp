@@ -291,10 +291,14 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
     r << "# Lumicord benchmark\n\n";
     r << "Produced by `" << s.command << "`" << (s.quick ? " (quick set)" : "") << " in " << fixed(total_seconds / 60, 1)
       << " minutes.\n\n";
-    r << "- Machine: " << machine_text() << "; "
-      << (pinned_cpu >= 0 ? "driver, camera and every program run pinned to processor " + std::to_string(pinned_cpu)
-                          : std::string("not pinned to one processor (refused)"))
-      << ".\n";
+    r << "- Machine: " << machine_text() << ".\n";
+    if (pinned_cpu >= 0)
+        r << "- Driver, camera and every program run pinned to processor " << pinned_cpu
+          << ": a wake-up across processors costs an\n"
+             "  inter-processor interrupt whose price on a virtual machine swings tenfold from run to run, and the\n"
+             "  processor time of the same work with it.\n";
+    else
+        r << "- Not pinned to one processor (refused): processor times may swing from run to run.\n";
     r << "- Load average (1, 5, 15 min) before: " << load_before << "; after: " << load_average() << ".\n";
     r << "- Camera: the simulator, paced at the line's rate (11 bits a byte) in 16-byte bursts, hearing the host's\n"
          "  bytes a byte-time after they are written and answering "
