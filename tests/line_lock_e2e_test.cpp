@@ -10,7 +10,7 @@
 
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
-#include "tests/support/console_text.h"
+#include "tests/support/front_session.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -18,7 +18,6 @@
 namespace lumicord::testing {
 namespace {
 
-const std::string CLOSING_NOTICE = closing_notice();
 const std::string AT_PROMPT = " photos free\n: ";
 
 // What the second program saw and did while the first sat at its prompt.

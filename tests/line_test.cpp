@@ -11,6 +11,7 @@
 
 #include "sim/camera_data.h"
 #include "tests/support/line_settings.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/scratch_dir.h"
 
@@ -18,13 +19,10 @@ namespace lumicord::camlink {
 namespace {
 
 using lumicord::testing::linked_camera;
+using lumicord::testing::seconds_since;
 
 // The flags without the speed bits Linux keeps in c_cflag.
 tcflag_t control_flags(const termios& t) { return t.c_cflag & ~static_cast<tcflag_t>(CBAUD | CBAUDEX | CIBAUD); }
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // A descriptor number nothing has open, so that every call on it fails;
 // closing the line's own would let the next open reuse its number.

@@ -29,6 +29,20 @@ inline program_run session(const sim::camera_sim& sim, const std::filesystem::pa
     return lumicord_run(std::move(args), std::move(keys), dir.string());
 }
 
+// An empty camera whose snap's done byte comes just after the program's
+// 1.5 s drain, which it must outlast, to keep the video tests quick.
+inline sim::camera_config empty_camera() {
+    sim::camera_config camera;
+    camera.snap_delay_ms = 1600;
+    return camera;
+}
+
+// In a session that downloads high-resolution pictures with "D": block 1 is
+// the start-up status; "D" and each picture's download begin with a status
+// block too, so the second picture's blocks follow the first one's 122 and
+// three status blocks.
+inline constexpr int SECOND_PICTURE_FIRST_BLOCK = 1 + 1 + 1 + 122 + 1 + 1;
+
 // What the program printed after the status lines of its start-up.
 inline std::string after_startup(const std::string& out) {
     const std::string marker = " photos free";
