@@ -12,17 +12,12 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "sim/protocol.h"
+
 namespace lumicord::sim {
 
 namespace {
 
-constexpr std::uint8_t BLOCK_OK = 0xD2;
-constexpr std::uint8_t BLOCK_RESEND = 0xE3;
-constexpr std::uint8_t COMMAND_END = 0x1A;
-constexpr std::uint8_t COMPLETION = 0x00;
-constexpr std::uint8_t DONE_BYTE = 0x00;
-constexpr std::uint8_t BUSY_BYTE = 0x01;
-constexpr std::size_t COMMAND_LENGTH = 8;
 constexpr int EARLY_DONE_MS = 200;
 constexpr int BITS_PER_BYTE = 11;  // start, 8 data, parity, stop
 constexpr std::size_t FIFO_BYTES = 16;
@@ -37,19 +32,6 @@ enum : std::uint8_t {
     OP_ERASE = 0x7A,
     OP_STATUS = 0x7F,
 };
-
-struct speed_code {
-    long speed;
-    speed_t constant;
-    std::uint8_t hi, lo;
-};
-constexpr std::array<speed_code, 5> SPEED_CODES = {{
-    {9600, B9600, 0x96, 0x00},
-    {19200, B19200, 0x19, 0x20},
-    {38400, B38400, 0x38, 0x40},
-    {57600, B57600, 0x57, 0x60},
-    {115200, B115200, 0x11, 0x52},
-}};
 
 long speed_of(speed_t constant) {
     for (const speed_code& c : SPEED_CODES)

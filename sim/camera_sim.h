@@ -21,6 +21,7 @@
 
 #include "sim/camera_data.h"
 #include "sim/chaos.h"
+#include "sim/protocol.h"
 
 namespace lumicord::sim {
 
@@ -38,7 +39,7 @@ enum class done_fault {
 // named without counting the status exchanges before it.
 struct fault_config {
     int silent_from_command = 0;   // this command and every later one get no answer at all
-    std::uint8_t ack_byte = 0xD1;  // what the camera acknowledges commands with
+    std::uint8_t ack_byte = CAMERA_ACK;  // what the camera acknowledges commands with
     int unacknowledged_opcode = -1;  // commands with this opcode are carried out without acknowledgement
     int bad_block = 0;             // this block is sent with a wrong checksum...
     int bad_block_attempts = 0;    // ...for this many attempts
