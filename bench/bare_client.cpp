@@ -20,6 +20,7 @@
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
 #include "sim/make_pipe.h"
+#include "sim/protocol.h"
 
 namespace lumicord::bench {
 
@@ -32,21 +33,7 @@ constexpr cc_t READ_TIMEOUT_DECISECONDS = 15;
 constexpr std::size_t BLOCK_WITH_CHECKSUM = 1025;
 constexpr int HIGH_RES_BLOCKS = 122;
 constexpr int LOW_RES_BLOCKS = 61;
-constexpr std::uint8_t BLOCK_OK = 0xD2;
 constexpr long PAUSE_NS = 1'000'000'000L * 13 / 128;
-
-struct baud_code {
-    long baud;
-    speed_t constant;
-    std::uint8_t hi, lo;
-};
-constexpr std::array<baud_code, 5> CODES = {{
-    {9600, B9600, 0x96, 0x00},
-    {19200, B19200, 0x19, 0x20},
-    {38400, B38400, 0x38, 0x40},
-    {57600, B57600, 0x57, 0x60},
-    {115200, B115200, 0x11, 0x52},
-}};
 
 termios raw_settings(speed_t speed) {
     termios t{};
@@ -110,7 +97,7 @@ bool exchange_command(int fd, const std::array<std::uint8_t, 8>& command, long& 
     std::array<std::uint8_t, BLOCK_WITH_CHECKSUM> block{};
     for (int b = 0; b < plan.blocks; ++b) {
         if (!read_exact(fd, block.data(), block.size(), reads)) ::_exit(5);
-        if (::write(fd, &BLOCK_OK, 1) != 1) ::_exit(6);
+        if (::write(fd, &sim::BLOCK_OK, 1) != 1) ::_exit(6);
     }
     std::uint8_t completion = 0xFF;
     if (!read_exact(fd, &completion, 1, reads)) ::_exit(7);
@@ -122,9 +109,9 @@ bool exchange_command(int fd, const std::array<std::uint8_t, 8>& command, long& 
 }  // namespace
 
 bare_result run_bare_client(long baud, bool low_res, int latency_us) {
-    const baud_code* code = nullptr;
-    for (const baud_code& c : CODES)
-        if (c.baud == baud) code = &c;
+    const sim::speed_code* code = nullptr;
+    for (const sim::speed_code& c : sim::SPEED_CODES)
+        if (c.speed == baud) code = &c;
     if (code == nullptr) throw std::invalid_argument("no such speed");
 
     std::unique_ptr<sim::camera_sim> camera;

@@ -1,5 +1,7 @@
 #include "bench/line_budget.h"
 
+#include <chrono>
+
 namespace lumicord::bench {
 
 namespace {
@@ -25,6 +27,7 @@ line_record record_of(const sim::camera_sim& camera) {
     r.received = camera.received();
     r.sent = camera.sent();
     r.commands = camera.commands().size();
+    r.adapter_held_seconds = std::chrono::duration<double>(camera.adapter_held()).count();
     return r;
 }
 
@@ -50,6 +53,7 @@ line_budget budget_between(const line_record& before, const line_record& after, 
     const std::size_t command_bytes = b.commands * COMMAND_BYTES;
     b.answers = b.commands + (b.host_bytes > command_bytes ? b.host_bytes - command_bytes : 0);
     b.latency_seconds = static_cast<double>(b.answers) * latency_us * 1e-6;
+    b.adapter_seconds = after.adapter_held_seconds - before.adapter_held_seconds;
     return b;
 }
 

@@ -1,7 +1,9 @@
 // What the serial line itself costs an exchange: every byte's time on the
 // wire in both directions, the pause the program makes before each command
 // and the camera's thinking time before each answer. No program on this line
-// can be faster; how close it comes is the measure of what it adds.
+// can be faster; how close it comes is the measure of what it adds. A
+// USB-serial adapter's latency timer comes on top of that: it is counted
+// beside the minimum, not in it.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,7 @@ struct line_record {
     std::vector<sim::logged_byte> received;
     std::vector<sim::sent_run> sent;
     std::size_t commands = 0;
+    double adapter_held_seconds = 0;  // bytes kept back by the adapter's latency timer, in all
 };
 
 line_record record_of(const sim::camera_sim& camera);
@@ -32,6 +35,7 @@ struct line_budget {
     double wire_seconds = 0;       // both directions
     double pause_seconds = 0;
     double latency_seconds = 0;
+    double adapter_seconds = 0;    // what the adapter's timer added (not part of the minimum)
     double total() const { return wire_seconds + pause_seconds + latency_seconds; }
 };
 

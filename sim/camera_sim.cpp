@@ -17,24 +17,31 @@
 #error "no header declaring openpty was found when the build was configured"
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
 #include "sim/make_pipe.h"
+#include "sim/protocol.h"
 
 namespace lumicord::sim {
 
 namespace {
 
-constexpr std::uint8_t BLOCK_OK = 0xD2;
-constexpr std::uint8_t BLOCK_RESEND = 0xE3;
-constexpr std::uint8_t COMMAND_END = 0x1A;
-constexpr std::uint8_t COMPLETION = 0x00;
-constexpr std::uint8_t DONE_BYTE = 0x00;
-constexpr std::uint8_t BUSY_BYTE = 0x01;
-constexpr std::size_t COMMAND_LENGTH = 8;
+// poll with a timeout of nanoseconds where the system has ppoll; elsewhere
+// the timeout is rounded up to whole milliseconds, which only coarsens the
+// pacing.
+int wait_for(pollfd* fds, std::size_t count, const timespec* timeout) {
+#if defined(LUMICORD_HAVE_PPOLL)
+    return ::ppoll(fds, static_cast<nfds_t>(count), timeout, nullptr);
+#else
+    const int ms = timeout == nullptr ? -1 : static_cast<int>(timeout->tv_sec * 1000 + (timeout->tv_nsec + 999'999) / 1'000'000);
+    return ::poll(fds, static_cast<nfds_t>(count), ms);
+#endif
+}
+
 constexpr int EARLY_DONE_MS = 200;
 constexpr int BITS_PER_BYTE = 11;  // start, 8 data, parity, stop
 constexpr std::size_t FIFO_BYTES = 16;
@@ -49,19 +56,6 @@ enum : std::uint8_t {
     OP_ERASE = 0x7A,
     OP_STATUS = 0x7F,
 };
-
-struct speed_code {
-    long speed;
-    speed_t constant;
-    std::uint8_t hi, lo;
-};
-constexpr std::array<speed_code, 5> SPEED_CODES = {{
-    {9600, B9600, 0x96, 0x00},
-    {19200, B19200, 0x19, 0x20},
-    {38400, B38400, 0x38, 0x40},
-    {57600, B57600, 0x57, 0x60},
-    {115200, B115200, 0x11, 0x52},
-}};
 
 long speed_of(speed_t constant) {
     for (const speed_code& c : SPEED_CODES)
@@ -91,9 +85,9 @@ std::chrono::nanoseconds byte_time(long baud) {
     return std::chrono::nanoseconds(1'000'000'000LL * BITS_PER_BYTE / (baud > 0 ? baud : 9600));
 }
 
-// An answer the chaos holds back (never as long as the host's timeout).
-void hold_back(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+timespec timespec_of(std::chrono::nanoseconds d) {
+    if (d.count() < 0) d = std::chrono::nanoseconds(0);
+    return {static_cast<time_t>(d.count() / 1'000'000'000), static_cast<long>(d.count() % 1'000'000'000)};
 }
 
 std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
@@ -202,22 +196,29 @@ long camera_sim::host_speed() const {
     return speed_of(cfgetospeed(&t));
 }
 
-std::optional<int> camera_sim::next_timeout_ms() const {
-    if (!done_) return std::nullopt;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(done_->due - std::chrono::steady_clock::now());
-    return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+std::optional<std::chrono::steady_clock::time_point> camera_sim::next_wake() const {
+    std::optional<std::chrono::steady_clock::time_point> wake;
+    if (done_) wake = done_->due;
+    // A chunk being written waits for room in the terminal, not for a time.
+    if (!writing_ && !outbox_.empty() && (!wake || outbox_.front().due < *wake)) wake = outbox_.front().due;
+    return wake;
 }
 
 void camera_sim::serve() {
     std::array<std::uint8_t, 4096> buffer{};
     for (;;) {
-        int timeout = -1;
+        std::optional<std::chrono::steady_clock::time_point> wake;
         {
             std::lock_guard lock(mutex_);
-            if (auto t = next_timeout_ms()) timeout = *t;
+            wake = next_wake();
         }
-        std::array<pollfd, 2> fds{{{master_, POLLIN, 0}, {control_[0], POLLIN, 0}}};
-        const int ready = ::poll(fds.data(), fds.size(), timeout);
+        // Nanoseconds, not poll's milliseconds: at 115200 baud a burst is
+        // due every 1.5 ms.
+        timespec timeout{};
+        if (wake) timeout = timespec_of(*wake - std::chrono::steady_clock::now());
+        const short master_events = static_cast<short>(POLLIN | (writing_ ? POLLOUT : 0));
+        std::array<pollfd, 2> fds{{{master_, master_events, 0}, {control_[0], POLLIN, 0}}};
+        const int ready = wait_for(fds.data(), fds.size(), wake ? &timeout : nullptr);
         if (ready < 0 && errno != EINTR) return;
         if (fds[0].revents & POLLIN) drain_master();
         {
@@ -239,17 +240,45 @@ void camera_sim::serve() {
             if (stop) return;
             if (sync) {
                 // Everything the host wrote before asking is in the master's
-                // queue by now: handle it before answering.
+                // queue by now: handle it, and send what is due at once,
+                // before answering.
                 drain_master();
+                write_due();
                 std::lock_guard lock(mutex_);
                 sync_done_ = sync_requested_;
                 settled_.notify_all();
             }
         }
+        write_due();
         if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN)) {
             // Cannot happen while we hold the slave open; avoid spinning if it does.
             ::poll(nullptr, 0, 10);
         }
+    }
+}
+
+void camera_sim::write_due() {
+    for (;;) {
+        if (!writing_) {
+            if (outbox_.empty() || outbox_.front().due > std::chrono::steady_clock::now()) return;
+            writing_ = std::move(outbox_.front());
+            outbox_.pop_front();
+            // Only the wait for the last bytes the camera has to send holds
+            // the host up; packets that go while more bytes are coming do not.
+            if (writing_->waiting_for_timer && outbox_.empty()) {
+                const auto held = writing_->due - writing_->last_arrival;
+                adapter_held_ns_ += std::chrono::duration_cast<std::chrono::nanoseconds>(held).count();
+            }
+        }
+        outgoing& chunk = *writing_;
+        while (chunk.written < chunk.bytes.size()) {
+            const ssize_t n = ::write(master_, chunk.bytes.data() + chunk.written, chunk.bytes.size() - chunk.written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) return;  // the rest when the terminal has room
+            if (n <= 0) break;                     // nobody to write to: drop it
+            chunk.written += static_cast<std::size_t>(n);
+        }
+        writing_.reset();
     }
 }
 
@@ -373,7 +402,8 @@ void camera_sim::handle_command() {
             const done_fault fault = snap ? faults_.snap_done : faults_.erase_done;
             if (fault == done_fault::never) break;
             const int delay = fault == done_fault::early ? EARLY_DONE_MS : snap ? camera_.snap_delay_ms : camera_.erase_delay_ms;
-            done_ = pending_done{std::chrono::steady_clock::now() + std::chrono::milliseconds(delay), snap};
+            // The camera starts on the work once its answer is out.
+            done_ = pending_done{answer_sent_at() + std::chrono::milliseconds(delay), snap};
             break;
         }
         case OP_RESOLUTION:
@@ -445,33 +475,68 @@ void camera_sim::send_current_block() {
     if (!block.empty()) emit(block.data(), block.size());
 }
 
+// An answer the chaos holds back (never as long as the host's timeout).
+void camera_sim::hold_back(int ms) {
+    if (ms <= 0) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    if (until > hold_until_) hold_until_ = until;
+}
+
+// When the last byte decided so far leaves the camera.
+std::chrono::steady_clock::time_point camera_sim::answer_sent_at() const {
+    const auto now = std::chrono::steady_clock::now();
+    return std::max({now, hold_until_, pacing_.paced ? line_free_ : now});
+}
+
 void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
     if (!sent_.empty() && sent_.back().line_speed == speed_)
         sent_.back().bytes += count;
     else
         sent_.push_back({speed_, count});
+    using clock = std::chrono::steady_clock;
+    auto start = std::max(clock::now(), hold_until_);
     if (!pacing_.paced) {
-        write_all(master_, bytes, count);
+        outbox_.push_back({start, std::vector<std::uint8_t>(bytes, bytes + count)});
         return;
     }
     // A real port delivers bytes at the line's rate, in bursts of up to a
     // FIFO's worth, each when its last byte would have arrived. The camera
     // starts once it has heard what it answers and thought about it, and
     // once its own previous bytes are out.
-    using clock = std::chrono::steady_clock;
     const auto camera_byte_time = byte_time(speed_);
-    auto start = clock::now();
-    const auto answer_from = heard_at_ + std::chrono::microseconds(pacing_.latency_us);
-    if (answer_from > start) start = answer_from;
-    if (line_free_ > start) start = line_free_;
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t burst = count - done < FIFO_BYTES ? count - done : FIFO_BYTES;
-        std::this_thread::sleep_until(start + camera_byte_time * static_cast<long>(done + burst));
-        write_all(master_, bytes + done, burst);
-        done += burst;
+    start = std::max({start, heard_at_ + std::chrono::microseconds(pacing_.latency_us), line_free_});
+    if (pacing_.adapter.present) {
+        for (std::size_t i = 0; i < count; ++i) through_adapter(bytes[i], start + camera_byte_time * static_cast<long>(i + 1));
+    } else {
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t burst = std::min(count - done, FIFO_BYTES);
+            outbox_.push_back({start + camera_byte_time * static_cast<long>(done + burst),
+                               std::vector<std::uint8_t>(bytes + done, bytes + done + burst)});
+            done += burst;
+        }
     }
     line_free_ = start + camera_byte_time * static_cast<long>(count);
+}
+
+// One byte reaches the adapter at arrival: it joins the packet that is
+// waiting for the latency timer, or starts the next one.
+void camera_sim::through_adapter(std::uint8_t byte, std::chrono::steady_clock::time_point arrival) {
+    const adapter_config& a = pacing_.adapter;
+    const bool joins = !outbox_.empty() && outbox_.back().waiting_for_timer && arrival <= outbox_.back().due;
+    if (!joins) {
+        outgoing packet;
+        packet.due = arrival + std::chrono::milliseconds(a.latency_ms);
+        packet.waiting_for_timer = true;
+        outbox_.push_back(std::move(packet));
+    }
+    outgoing& packet = outbox_.back();
+    packet.bytes.push_back(byte);
+    packet.last_arrival = arrival;
+    if (packet.bytes.size() >= a.packet_bytes) {
+        // Full: it goes at once.
+        packet.due = arrival;
+        packet.waiting_for_timer = false;
+    }
 }
 
 }  // namespace lumicord::sim

@@ -6,10 +6,12 @@
 
 #include <termios.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,6 +21,7 @@
 
 #include "sim/camera_data.h"
 #include "sim/chaos.h"
+#include "sim/protocol.h"
 
 namespace lumicord::sim {
 
@@ -36,7 +39,7 @@ enum class done_fault {
 // named without counting the status exchanges before it.
 struct fault_config {
     int silent_from_command = 0;   // this command and every later one get no answer at all
-    std::uint8_t ack_byte = 0xD1;  // what the camera acknowledges commands with
+    std::uint8_t ack_byte = CAMERA_ACK;  // what the camera acknowledges commands with
     int unacknowledged_opcode = -1;  // commands with this opcode are carried out without acknowledgement
     int bad_block = 0;             // this block is sent with a wrong checksum...
     int bad_block_attempts = 0;    // ...for this many attempts
@@ -52,14 +55,35 @@ struct fault_config {
     int busy_before_done = 0;      // non-zero bytes the camera sends just before a done byte
 };
 
+// A USB-serial adapter between the line and the host. Its chip collects
+// the bytes it receives into USB packets: a full packet goes to the host as
+// soon as its last byte has arrived, a partly filled one only when the
+// chip's latency timer runs out. The timer starts with the first byte of a
+// packet and is started afresh for the next packet after each one is sent.
+// Real chips of this kind count the timer from the last packet they sent
+// (sending status-only packets while idle), not from the last byte they
+// received, so a steady trickle of bytes cannot hold data back longer than
+// the timer. Behind a full packet that is the same as counting from the
+// next byte, to within one byte-time; a byte after a quiet spell waits, on
+// a real chip, anything from nothing to the whole timer depending on where
+// the timer stands, and here always the whole timer: the bound, and the
+// same from run to run.
+struct adapter_config {
+    bool present = false;
+    int latency_ms = 16;            // the latency timer (16 ms unless the driver asks for less)
+    std::size_t packet_bytes = 62;  // payload of a 64-byte packet after the chip's two status bytes
+};
+
 // Serving speed: instantly, or at the line's real rate in the bursts a
-// 16-byte receive FIFO delivers. Paced, the host's bytes take their line
-// time too: the camera hears a byte one byte-time after the host wrote it
-// (later when earlier bytes are still on the wire), and answers latency_us
-// after hearing the byte that asked for the answer.
+// 16-byte receive FIFO delivers (or, with an adapter, in its packets).
+// Paced, the host's bytes take their line time too: the camera hears a byte
+// one byte-time after the host wrote it (later when earlier bytes are still
+// on the wire), and answers latency_us after hearing the byte that asked for
+// the answer. The adapter is modelled only when paced.
 struct pacing_config {
     bool paced = false;
     int latency_us = 0;  // camera response latency before each answer
+    adapter_config adapter{};
 };
 
 // Bytes the camera sent, as runs at one line speed.
@@ -99,8 +123,14 @@ public:
     termios line_settings() const;
     // Bytes of the block counter so far (blocks started, resends not counted).
     int blocks_sent() const;
-    // Everything the camera has sent so far, at the speed it sent it.
+    // Everything the camera has sent so far, at the speed it sent it. Paced,
+    // the last of it may still be on its way to the host.
     std::vector<sent_run> sent() const;
+    // How long, in all, the adapter's latency timer has kept the host
+    // waiting: for each packet the timer sent with nothing more behind it,
+    // the time from its last byte's arrival to its sending (zero without an
+    // adapter).
+    std::chrono::nanoseconds adapter_held() const { return std::chrono::nanoseconds(adapter_held_ns_.load()); }
 
     // Writes each received byte to a log file as it arrives ("speed hex heard").
     void log_to(std::FILE* stream);
@@ -126,6 +156,16 @@ private:
         std::chrono::steady_clock::time_point due;
         bool is_snap;
     };
+    // Bytes on their way to the host, written to the terminal when due.
+    struct outgoing {
+        std::chrono::steady_clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+        std::size_t written = 0;
+        // An adapter packet that its latency timer sends: bytes arriving
+        // up to its due time join it while there is room.
+        bool waiting_for_timer = false;
+        std::chrono::steady_clock::time_point last_arrival{};
+    };
 
     void serve();
     void handle_input(const std::uint8_t* bytes, std::size_t count);
@@ -136,9 +176,13 @@ private:
     void finish_done(const pending_done& done);
     void emit(const std::uint8_t* bytes, std::size_t count);
     void emit_byte(std::uint8_t byte) { emit(&byte, 1); }
+    void hold_back(int ms);
+    void through_adapter(std::uint8_t byte, std::chrono::steady_clock::time_point arrival);
+    std::chrono::steady_clock::time_point answer_sent_at() const;
     long host_speed() const;
     void drain_master();
-    std::optional<int> next_timeout_ms() const;
+    std::optional<std::chrono::steady_clock::time_point> next_wake() const;
+    void write_due();
 
     camera_config camera_;
     fault_config faults_;
@@ -169,9 +213,17 @@ private:
     std::FILE* log_stream_ = nullptr;
     std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
     std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
+    std::chrono::steady_clock::time_point hold_until_{};  // the chaos holds the next answer back until
     std::vector<sent_run> sent_;
     std::unique_ptr<chaos> chaos_;
     std::vector<stored_picture> taken_;
+
+    // The serving thread's alone: filled while it handles the host's bytes
+    // (under mutex_), emptied into the terminal when due (outside it), so
+    // that nobody waiting for the lock waits for the line.
+    std::deque<outgoing> outbox_;
+    std::optional<outgoing> writing_;  // taken from outbox_, not yet all written
+    std::atomic<long long> adapter_held_ns_{0};
 
     std::thread thread_;
 };

@@ -1,13 +1,8 @@
 #include "sim/chaos.h"
 
-namespace lumicord::sim {
+#include "sim/protocol.h"
 
-namespace {
-constexpr std::uint8_t CAMERA_ACK = 0xD1;
-constexpr std::uint8_t BLOCK_RESEND = 0xE3;
-constexpr std::uint8_t COMMAND_END = 0x1A;
-constexpr std::uint8_t DONE_BYTE = 0x00;
-}  // namespace
+namespace lumicord::sim {
 
 int chaos_counts::total() const {
     return ignored_commands + wrong_acks + flipped_blocks + bad_checksums + cut_blocks + dropped_blocks +

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "sim/camera_sim.h"
+#include "sim/device_link.h"
 #include "sim/save_pictures.h"
 #include "sim/sim_options.h"
 
@@ -23,6 +24,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!o.save_pictures_dir.empty()) return save_pictures(o.camera, o.save_pictures_dir) ? 0 : 1;
+    if (!o.link_path.empty()) {
+        const std::string refusal = link_refusal(o.link_path);
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "lumicord-sim: %s\n", refusal.c_str());
+            return 1;
+        }
+    }
     std::FILE* log = nullptr;
     if (!o.log_path.empty()) {
         log = std::fopen(o.log_path.c_str(), "w");
@@ -42,16 +50,21 @@ int main(int argc, char** argv) {
 
     camera_sim sim(o.camera, o.faults, o.pacing);
     if (log != nullptr) sim.log_to(log);
+    device_link link;
     if (!o.link_path.empty()) {
-        ::unlink(o.link_path.c_str());
-        if (::symlink(sim.device_path().c_str(), o.link_path.c_str()) != 0) std::perror(o.link_path.c_str());
+        const std::string failure = link.make(sim.device_path(), o.link_path);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "lumicord-sim: %s\n", failure.c_str());
+            sim.log_to(nullptr);
+            if (log != nullptr) std::fclose(log);
+            return 1;
+        }
     }
     std::printf("%s\n", sim.device_path().c_str());
     std::fflush(stdout);
 
     int signal_number = 0;
     sigwait(&stops, &signal_number);
-    if (!o.link_path.empty()) ::unlink(o.link_path.c_str());
     sim.log_to(nullptr);
     if (log != nullptr) std::fclose(log);
     return 0;

@@ -37,6 +37,8 @@ enum option_id {
     OPT_BUSY_BYTES,
     OPT_PACED,
     OPT_LATENCY,
+    OPT_ADAPTER_LATENCY,
+    OPT_ADAPTER_PACKET,
     OPT_LOG,
     OPT_LINK,
     OPT_SAVE_PICTURES,
@@ -69,6 +71,8 @@ constexpr option LONG_OPTIONS[] = {
     {"busy-bytes", required_argument, nullptr, OPT_BUSY_BYTES},
     {"paced", no_argument, nullptr, OPT_PACED},
     {"latency-us", required_argument, nullptr, OPT_LATENCY},
+    {"adapter-latency", required_argument, nullptr, OPT_ADAPTER_LATENCY},
+    {"adapter-packet", required_argument, nullptr, OPT_ADAPTER_PACKET},
     {"log", required_argument, nullptr, OPT_LOG},
     {"link", required_argument, nullptr, OPT_LINK},
     {"save-pictures", required_argument, nullptr, OPT_SAVE_PICTURES},
@@ -111,6 +115,11 @@ bool to_fault_opcode(const char* text, int& opcode) {
 // that is swallowed, which is a fault of its own (--snap-done early).
 constexpr long HOST_DRAIN_MS = 1500;
 
+// A latency timer is set in whole milliseconds from 1 to 255; packets
+// hold at least one byte, and none is larger than a high-speed one.
+constexpr long MAX_ADAPTER_LATENCY_MS = 255;
+constexpr long MAX_ADAPTER_PACKET = 512;
+
 }  // namespace
 
 void show_sim_usage() {
@@ -150,6 +159,11 @@ void show_sim_usage() {
         "Line:\n"
         "  --paced                send at the line's real rate, in 16-byte bursts\n"
         "  --latency-us US        camera response latency when paced\n"
+        "  --adapter-latency MS   deliver through a model of a USB-serial adapter\n"
+        "                         whose latency timer is MS (1-255; FTDI adapters:\n"
+        "                         16, or 1 in low-latency mode); implies --paced\n"
+        "  --adapter-packet N     bytes per adapter packet (default 62); goes with\n"
+        "                         --adapter-latency\n"
         "  --log FILE             log every byte received: speed, hex, heard|garbled\n"
         "  --link PATH            also make PATH a symbolic link to the terminal\n"
         "Files:\n"
@@ -166,6 +180,7 @@ sim_options parse_sim_options(int argc, char** argv) {
     long model = 0x20;
     bool bad_attempts_given = false;
     bool cut_after_given = false;
+    bool adapter_packet_given = false;
     optind = 1;
     int c;
     while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
@@ -224,6 +239,25 @@ sim_options parse_sim_options(int argc, char** argv) {
                 break;
             case OPT_PACED: o.pacing.paced = true; break;
             case OPT_LATENCY: if (!number()) return o; o.pacing.latency_us = static_cast<int>(v); break;
+            case OPT_ADAPTER_LATENCY:
+                if (!number()) return o;
+                if (v < 1 || v > MAX_ADAPTER_LATENCY_MS) {
+                    o.error = std::string("adapter latency must be 1 to 255 ms: ") + arg;
+                    return o;
+                }
+                o.pacing.paced = true;
+                o.pacing.adapter.present = true;
+                o.pacing.adapter.latency_ms = static_cast<int>(v);
+                break;
+            case OPT_ADAPTER_PACKET:
+                if (!number()) return o;
+                if (v < 1 || v > MAX_ADAPTER_PACKET) {
+                    o.error = std::string("adapter packet must be 1 to 512 bytes: ") + arg;
+                    return o;
+                }
+                o.pacing.adapter.packet_bytes = static_cast<std::size_t>(v);
+                adapter_packet_given = true;
+                break;
             case OPT_LOG: o.log_path = arg; break;
             case OPT_LINK: o.link_path = arg; break;
             case OPT_SAVE_PICTURES: o.save_pictures_dir = arg; break;
@@ -234,6 +268,10 @@ sim_options parse_sim_options(int argc, char** argv) {
     }
     if (optind < argc) {
         o.error = std::string("unexpected argument: ") + argv[optind];
+        return o;
+    }
+    if (adapter_packet_given && !o.pacing.adapter.present) {
+        o.error = "--adapter-packet goes with --adapter-latency";
         return o;
     }
     if (pictures > 255) pictures = 255;

@@ -9,6 +9,7 @@
 #include "link/camera.h"
 #include "link/command.h"
 #include "sim/camera_data.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::camlink {
@@ -16,10 +17,7 @@ namespace {
 
 using lumicord::testing::hex;
 using lumicord::testing::linked_camera;
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using lumicord::testing::seconds_since;
 
 TEST(receive_block_slow_test, a_camera_silent_after_a_cut_block_gives_bad_packet_after_five_timeouts) {
     sim::fault_config faults;

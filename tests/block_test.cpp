@@ -10,6 +10,7 @@
 #include "link/command.h"
 #include "link/line.h"
 #include "sim/camera_data.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::camlink {
@@ -17,10 +18,7 @@ namespace {
 
 using lumicord::testing::hex;
 using lumicord::testing::linked_camera;
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using lumicord::testing::seconds_since;
 
 std::vector<std::uint8_t> received_data(std::size_t n) {
     return {transfer_buffer.begin(), transfer_buffer.begin() + static_cast<std::ptrdiff_t>(n)};

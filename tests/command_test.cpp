@@ -7,6 +7,7 @@
 
 #include "link/camera.h"
 #include "sim/camera_data.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::camlink {
@@ -14,23 +15,15 @@ namespace {
 
 using lumicord::testing::hex;
 using lumicord::testing::linked_camera;
+using lumicord::testing::seconds_since;
+using lumicord::testing::silent_from;
 
 constexpr double COMMAND_PAUSE = 13.0 / 128.0;
 constexpr double LINE_TIMEOUT = 1.5;
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 sim::fault_config acknowledging_with(std::uint8_t byte) {
     sim::fault_config faults;
     faults.ack_byte = byte;
-    return faults;
-}
-
-sim::fault_config silent_from(int command) {
-    sim::fault_config faults;
-    faults.silent_from_command = command;
     return faults;
 }
 

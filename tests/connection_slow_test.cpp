@@ -16,33 +16,19 @@
 namespace lumicord::camlink {
 namespace {
 
+using lumicord::testing::commands_in;
 using lumicord::testing::hex;
 using lumicord::testing::linked_camera;
+using lumicord::testing::silent_from;
 
 const std::string INIT_9600 = "41 00 96 00 00 00 00 1A";
-
-std::vector<std::string> commands_in(linked_camera& link) {
-    const auto bytes = link.bytes_since(0);
-    EXPECT_EQ(bytes.size() % COMMAND_LENGTH, 0u);
-    std::vector<std::string> commands;
-    for (std::size_t i = 0; i + COMMAND_LENGTH <= bytes.size(); i += COMMAND_LENGTH)
-        commands.push_back(hex({bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                                bytes.begin() + static_cast<std::ptrdiff_t>(i + COMMAND_LENGTH)}));
-    return commands;
-}
-
-sim::fault_config silent_from(int command) {
-    sim::fault_config faults;
-    faults.silent_from_command = command;
-    return faults;
-}
 
 TEST(camera_connect_slow_test, no_camera_gives_no_data_after_three_tries_and_two_at_the_working_speed) {
     linked_camera link(sim::camera_with_pictures(0), silent_from(1));
     EXPECT_EQ(link.connect(38400), RES_NO_DATA);
     std::vector<std::string> expected(3, INIT_9600);
     expected.insert(expected.end(), 2, "41 00 38 40 00 00 00 1A");
-    EXPECT_EQ(commands_in(link), expected);
+    EXPECT_EQ(commands_in(link.bytes_since(0)), expected);
     // Back at 9600 with 9600's code, as if the working speed had not been tried.
     const termios t = link.sim().line_settings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
@@ -89,7 +75,7 @@ TEST(camera_disconnect_slow_test, a_camera_that_does_not_acknowledge_going_home_
     camera_disconnect();
     std::vector<std::string> expected{INIT_9600, "41 00 38 40 00 00 00 1A", "41 00 38 40 00 00 00 1A"};
     expected.insert(expected.end(), 3, INIT_9600);
-    EXPECT_EQ(commands_in(link), expected);
+    EXPECT_EQ(commands_in(link.bytes_since(0)), expected);
     const auto log = link.sim().received();
     ASSERT_EQ(log.size(), 6 * COMMAND_LENGTH);
     for (std::size_t i = 3 * COMMAND_LENGTH; i < log.size(); ++i) EXPECT_EQ(log[i].line_speed, 38400);
@@ -102,7 +88,7 @@ TEST(camera_connect_slow_test, a_camera_that_will_not_change_speed_leaves_the_li
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
     std::vector<std::string> expected{INIT_9600};
     expected.insert(expected.end(), 3, "41 00 19 20 00 00 00 1A");
-    EXPECT_EQ(commands_in(link), expected);
+    EXPECT_EQ(commands_in(link.bytes_since(0)), expected);
     link.sim().settle();
     for (const auto& b : link.sim().received()) EXPECT_EQ(b.line_speed, 9600);
 }

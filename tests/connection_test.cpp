@@ -9,6 +9,7 @@
 #include "link/command.h"
 #include "link/line.h"
 #include "sim/camera_data.h"
+#include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::camlink {
@@ -116,14 +117,7 @@ TEST(camera_connect_test, exact_bytes_at_38400_and_device_settings_restored) {
                         "38400: 41 00 96 00 00 00 00 1A",
                     }));
 
-    const termios after = link.sim().line_settings();
-    EXPECT_EQ(before.c_iflag, after.c_iflag);
-    EXPECT_EQ(before.c_oflag, after.c_oflag);
-    EXPECT_EQ(before.c_cflag, after.c_cflag);
-    EXPECT_EQ(before.c_lflag, after.c_lflag);
-    for (int i = 0; i < NCCS; ++i) EXPECT_EQ(before.c_cc[i], after.c_cc[i]) << "control character " << i;
-    EXPECT_EQ(cfgetispeed(&before), cfgetispeed(&after));
-    EXPECT_EQ(cfgetospeed(&before), cfgetospeed(&after));
+    EXPECT_TRUE(testing::same_settings(before, link.sim().line_settings()));
 }
 
 TEST(camera_connect_test, any_byte_acknowledges_while_the_model_is_unknown) {

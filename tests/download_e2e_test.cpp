@@ -164,11 +164,6 @@ TEST_F(download_command_test, a_file_that_cannot_be_created_stops_the_command) {
     EXPECT_EQ(after_startup(x.out), PROMPT + "  Can't open file!" + CLOSING_NOTICE);
 }
 
-// Block 1 is the start-up status; "D" and each picture's download begin
-// with a status block too, so the second picture's blocks follow the first
-// one's 122 and three status blocks.
-constexpr int SECOND_PICTURE_FIRST_BLOCK = 1 + 1 + 1 + 122 + 1 + 1;
-
 TEST_F(download_command_test, a_failed_download_deletes_its_file_and_keeps_the_ones_before) {
     const sim::camera_config camera = sim::camera_with_pictures(3);
     sim::fault_config faults;

@@ -16,10 +16,6 @@ namespace {
 
 using names = std::vector<std::string>;
 
-// Block 1 is the start-up status; "D" and each picture's download begin
-// with a status block too.
-constexpr int SECOND_PICTURE_FIRST_BLOCK = 1 + 1 + 1 + 122 + 1 + 1;
-
 TEST(download_silence_test, a_camera_falling_silent_mid_picture_costs_that_picture_only) {
     const sim::camera_config camera = sim::camera_with_pictures(3);
     sim::fault_config faults;

@@ -6,15 +6,15 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
+#include "tests/support/front_session.h"
+#include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -22,19 +22,11 @@
 namespace lumicord::testing {
 namespace {
 
-const std::string CLOSING_NOTICE = "\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n";
 const std::vector<std::uint8_t> INIT_9600 = {0x41, 0x00, 0x96, 0x00, 0x00, 0x00, 0x00, 0x1A};
 const std::string STATUS_END = " photos free";
-const std::string PROMPT = "\n: ";
 
-program_run session(const sim::camera_sim& sim, const scratch_dir& dir, std::string keys, long baud) {
-    return lumicord_run({"-C" + sim.device_path(), "-B" + std::to_string(baud)}, std::move(keys), dir.path().string());
-}
-
-bool same_settings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-           std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc)) && cfgetispeed(&a) == cfgetispeed(&b) &&
-           cfgetospeed(&a) == cfgetospeed(&b);
+program_run session_at(const sim::camera_sim& sim, const scratch_dir& dir, std::string keys, long baud) {
+    return session(sim, dir.path(), std::move(keys), {"-B" + std::to_string(baud)});
 }
 
 // The last eight bytes the camera heard, and whether all came at speed.
@@ -52,8 +44,6 @@ log_tail last_command_bytes(const sim::camera_sim& sim, long speed) {
     }
     return tail;
 }
-
-std::string dots(int n) { return std::string(static_cast<std::size_t>(n), '.'); }
 
 // The marker of a run in the middle of picture 2: picture 1 saved and ten
 // dots of the second (its even blocks 2 to 20 are in the file).
@@ -93,7 +83,7 @@ TEST(interrupt_e2e, ctrl_c_while_a_picture_streams_in_stops_it_and_cleans_up) {
     sim::camera_sim sim(sim::camera_with_pictures(3, true), {}, pacing);
     scratch_dir dir;
     const termios before = sim.line_settings();
-    program_run run = session(sim, dir, "d\n", 115200);
+    program_run run = session_at(sim, dir, "d\n", 115200);
     run.signal_when = IN_PICTURE_2;
     run.signal_number = SIGINT;
     const program_result r = run_program(run);
@@ -112,7 +102,7 @@ TEST(interrupt_e2e, termination_while_the_camera_is_silent_mid_picture_ends_the_
     sim::camera_sim sim(sim::camera_with_pictures(2, true), faults);
     scratch_dir dir;
     const termios before = sim.line_settings();
-    program_run run = session(sim, dir, "d\n", 57600);
+    program_run run = session_at(sim, dir, "d\n", 57600);
     run.signal_when = IN_PICTURE_2;
     run.signal_number = SIGTERM;
     const program_result r = run_program(run);
@@ -127,7 +117,7 @@ TEST_P(signal_at_prompt, says_goodbye_at_once_with_the_signal_in_the_status) {
     sim::camera_sim sim(sim::camera_with_pictures(1));
     scratch_dir dir;
     const termios before = sim.line_settings();
-    program_run run = session(sim, dir, "", 38400);
+    program_run run = session_at(sim, dir, "", 38400);
     run.close_input = false;  // the program waits at the prompt for a key that never comes
     run.signal_when = STATUS_END + PROMPT;
     run.signal_number = signal_number;
@@ -163,7 +153,7 @@ TEST(interrupt_e2e, a_second_signal_while_saying_goodbye_restores_the_device_and
     sim::camera_sim sim(sim::camera_with_pictures(2, true), {}, pacing);
     scratch_dir dir;
     const termios before = sim.line_settings();
-    program_run run = session(sim, dir, "d\n", 115200);
+    program_run run = session_at(sim, dir, "d\n", 115200);
     run.signal_when = IN_PICTURE_2;
     run.signal_number = SIGINT;
     run.marker = "  User Break!";
@@ -229,7 +219,7 @@ TEST(interrupt_e2e, a_hangup_ignored_at_start_stays_ignored) {
     // Started under nohup, a closed terminal must not stop a long capture.
     sim::camera_sim sim(sim::camera_with_pictures(1));
     scratch_dir dir;
-    program_run run = session(sim, dir, "", 38400);
+    program_run run = session_at(sim, dir, "", 38400);
     run.args.insert(run.args.begin(), run.binary);
     run.binary = "/usr/bin/nohup";
     run.marker = STATUS_END + PROMPT;

@@ -5,34 +5,28 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
+#include "tests/support/front_session.h"
+#include "tests/support/line_settings.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
 namespace lumicord::testing {
 namespace {
 
-const std::string CLOSING_NOTICE = "\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n";
 const std::string AT_PROMPT = " photos free\n: ";
-
-bool same_settings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-           std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc)) && cfgetispeed(&a) == cfgetispeed(&b) &&
-           cfgetospeed(&a) == cfgetospeed(&b);
-}
 
 // What the second program saw and did while the first sat at its prompt.
 struct second_run {
     program_result result;
     std::size_t bytes_before = 0;
     std::size_t bytes_after = 0;
-    bool settings_untouched = false;
+    termios held{};   // the line's settings before it ran...
+    termios after{};  // ...and after
 };
 
 // Runs the first lumicord on device_for_first; once it waits at its prompt,
@@ -45,13 +39,13 @@ program_result first_with_second_meanwhile(sim::camera_sim& sim, const scratch_d
     first.at_marker = [&](int) {
         sim.settle();
         second.bytes_before = sim.received().size();
-        const termios held = sim.line_settings();
+        second.held = sim.line_settings();
         program_run run = lumicord_run({"-C" + device_for_second}, "q\n", dir.path().string());
         run.timeout_seconds = 30;
         second.result = run_program(run);
         sim.settle();
         second.bytes_after = sim.received().size();
-        second.settings_untouched = same_settings(sim.line_settings(), held);
+        second.after = sim.line_settings();
     };
     first.input_at_marker = keys;
     return run_program(first);
@@ -68,7 +62,7 @@ void expect_refused(const second_run& second, const std::string& device) {
     EXPECT_EQ(second.result.out.find("Camera not found"), std::string::npos);
     EXPECT_EQ(second.result.out.find("Look at my"), std::string::npos);
     EXPECT_EQ(second.bytes_after, second.bytes_before) << "the second program sent bytes to the camera";
-    EXPECT_TRUE(second.settings_untouched);
+    EXPECT_TRUE(same_settings(second.held, second.after));
 }
 
 TEST(line_lock_e2e, a_second_program_on_a_port_in_use_fails_at_once_and_the_first_carries_on) {

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "sim/camera_sim.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/text_lines.h"
 
 namespace lumicord::testing {
 namespace {
@@ -34,13 +34,6 @@ struct account {
     uid_t uid;
     gid_t gid;
 };
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // Every directory on the way to the binary, and the binary itself, must be
 // open to others, or the unprivileged run could not even start it.

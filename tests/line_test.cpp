@@ -13,7 +13,9 @@
 #include <string>
 
 #include "sim/camera_data.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/failing_system_call.h"
+#include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
 #include "tests/support/scratch_dir.h"
 
@@ -21,23 +23,10 @@ namespace lumicord::camlink {
 namespace {
 
 using lumicord::testing::linked_camera;
+using lumicord::testing::seconds_since;
 
 // The flags without the speed bits Linux keeps in c_cflag.
 tcflag_t control_flags(const termios& t) { return t.c_cflag & ~static_cast<tcflag_t>(CBAUD | CBAUDEX | CIBAUD); }
-
-void expect_same_settings(const termios& expected, const termios& actual) {
-    EXPECT_EQ(expected.c_iflag, actual.c_iflag);
-    EXPECT_EQ(expected.c_oflag, actual.c_oflag);
-    EXPECT_EQ(expected.c_cflag, actual.c_cflag);
-    EXPECT_EQ(expected.c_lflag, actual.c_lflag);
-    for (int i = 0; i < NCCS; ++i) EXPECT_EQ(expected.c_cc[i], actual.c_cc[i]) << "control character " << i;
-    EXPECT_EQ(cfgetispeed(&expected), cfgetispeed(&actual));
-    EXPECT_EQ(cfgetospeed(&expected), cfgetospeed(&actual));
-}
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // A descriptor number nothing has open, so that every call on it fails;
 // closing the line's own would let the next open reuse its number.
@@ -162,7 +151,7 @@ TEST(close_line_test, puts_the_devices_own_settings_back) {
     link.open_line(115200);
     close_line();
     EXPECT_EQ(line_state.fd, -1);
-    expect_same_settings(before, link.sim().line_settings());
+    EXPECT_TRUE(lumicord::testing::same_settings(before, link.sim().line_settings()));
 }
 
 TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/console_text.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
@@ -132,7 +133,7 @@ TEST(help_test, shows_options_to_its_right_and_exits_zero_without_touching_anyth
         lumicord::testing::lumicord_run({"-h", "-B19200", "-C/nonexistent"}, "", dir.path().string()));
     EXPECT_EQ(right.exit_status, 0);
     EXPECT_NE(right.out.find("\nLumicord at 19200 baud \n\n"), std::string::npos) << right.out;
-    EXPECT_TRUE(right.out.ends_with("\n\nLook at my 'Lensvault' site!\nhttps://lensvault.example.org/lumicord/\n"));
+    EXPECT_TRUE(right.out.ends_with(lumicord::testing::closing_notice()));
     EXPECT_EQ(right.out.find("COMMANDS"), std::string::npos);
     EXPECT_EQ(right.err, "");
 

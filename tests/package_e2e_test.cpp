@@ -91,7 +91,7 @@ void expect_working_tree(const fs::path& prefix, const fs::path& work, tree_layo
     EXPECT_NE(shown.out.find(std::string("Version ") + LUMICORD_VERSION), std::string::npos)
         << "the program's version differs from the project's";
 
-    sim_process sim((bin / "lumicord-sim").string(), {"--pictures", std::to_string(DEMO_PICTURES)});
+    sim_process sim({"--pictures", std::to_string(DEMO_PICTURES)}, (bin / "lumicord-sim").string());
     ASSERT_FALSE(sim.device().empty());
     fs::create_directories(work);
     program_run session = lumicord_run({"-C" + sim.device(), "-B115200"}, "s\nd\nq\n", work.string());

@@ -1,13 +1,9 @@
 // The lumicord-sim tool as a separate process: what its command line sets
 // up is what the program downloads from it.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,72 +15,29 @@
 #include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/sim_process.h"
 
 namespace lumicord::sim {
 namespace {
 
+using testing::sim_process;
 using testing::temp_stream;
 
-// lumicord-sim started with args; device() is the terminal it serves on.
-class sim_process {
-public:
-    explicit sim_process(const std::vector<std::string>& args) : args_(args) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv{const_cast<char*>(LUMICORD_SIM_BINARY)};
-            for (const std::string& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(LUMICORD_SIM_BINARY, argv.data());
-            _exit(127);
-        }
-        ::close(out[1]);
-        // The tool prints its terminal's path once it is serving.
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') device_ += c;
-        ::close(out[0]);
-    }
-    ~sim_process() {
-        if (pid_ > 0) stop();
-    }
-    sim_process(const sim_process&) = delete;
-    sim_process& operator=(const sim_process&) = delete;
-
-    const std::string& device() const { return device_; }
-
-    // What the same command line sets up, as the tool parsed it.
-    camera_config camera() const { return parsed(args_); }
-
-    static camera_config parsed(const std::vector<std::string>& args) {
-        std::vector<std::string> storage{"lumicord-sim"};
-        storage.insert(storage.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& s : storage) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        return parse_sim_options(static_cast<int>(storage.size()), argv.data()).camera;
-    }
-
-    // Ends the tool as a user would; its exit status.
-    int stop() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    std::vector<std::string> args_;
-    pid_t pid_ = -1;
-    std::string device_;
-};
+// What the tool's command line sets up, as the tool parses it.
+camera_config camera_of(const std::vector<std::string>& args) {
+    std::vector<std::string> storage{"lumicord-sim"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return parse_sim_options(static_cast<int>(storage.size()), argv.data()).camera;
+}
 
 TEST(lumicord_sim, serves_the_pictures_its_command_line_names) {
-    sim_process sim({"--pictures", "3", "--mixed-res"});
+    const std::vector<std::string> args{"--pictures", "3", "--mixed-res"};
+    sim_process sim(args);
     ASSERT_FALSE(sim.device().empty());
-    const camera_config camera = sim.camera();
+    const camera_config camera = camera_of(args);
     testing::reset_link_records();
     ASSERT_EQ(camlink::camera_connect(sim.device().c_str(), 9600), camlink::RES_OK);
     for (int n = 1; n <= 3; ++n) {
@@ -101,7 +54,8 @@ TEST(lumicord_sim, serves_the_pictures_its_command_line_names) {
 }
 
 TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
-    sim_process sim({"--pictures", "1", "--fault-in", "picture", "--bad-block", "62", "--bad-attempts", "5"});
+    const std::vector<std::string> args{"--pictures", "1", "--fault-in", "picture", "--bad-block", "62", "--bad-attempts", "5"};
+    sim_process sim(args);
     ASSERT_FALSE(sim.device().empty());
     testing::reset_link_records();
     ASSERT_EQ(camlink::camera_connect(sim.device().c_str(), 9600), camlink::RES_OK);
@@ -113,7 +67,7 @@ TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
     // Block 62 has gone by: the next download is whole.
     temp_stream stream;
     EXPECT_EQ(camlink::fetch_picture(1, stream.get()), camlink::RES_OK);
-    EXPECT_TRUE(stream.contents() == picture_data(sim.camera().pictures[0]));
+    EXPECT_TRUE(stream.contents() == picture_data(camera_of(args).pictures[0]));
     camlink::camera_disconnect();
 }
 
@@ -126,7 +80,7 @@ TEST(lumicord_sim, saves_the_pictures_it_would_serve_and_exits) {
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     ASSERT_EQ(dir.names(), (std::vector<std::string>{"picture-1.raw", "picture-2.raw", "picture-3.raw"}));
-    const camera_config camera = sim_process::parsed({"--pictures", "3", "--mixed-res"});
+    const camera_config camera = camera_of({"--pictures", "3", "--mixed-res"});
     for (int n = 1; n <= 3; ++n)
         EXPECT_TRUE(testing::read_file(dir / ("picture-" + std::to_string(n) + ".raw")) ==
                     picture_data(camera.pictures[static_cast<std::size_t>(n - 1)]))
@@ -154,6 +108,84 @@ TEST(lumicord_sim, bad_command_line_is_refused) {
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Try 'lumicord-sim --help'."), std::string::npos);
+}
+
+// --link replaces a symbolic link and nothing else; at the end it removes
+// the name only while it is still a link to the tool's terminal.
+class sim_link_test : public ::testing::Test {
+protected:
+    static std::string link_target(const std::filesystem::path& path) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path))) return "<not a link>";
+        return std::filesystem::read_symlink(path, error).string();
+    }
+
+    static std::string text_of(const std::filesystem::path& path) {
+        const std::vector<unsigned char> bytes = testing::read_file(path);
+        return {bytes.begin(), bytes.end()};
+    }
+
+    testing::program_result start_refused(const std::filesystem::path& path) {
+        testing::program_run run;
+        run.binary = LUMICORD_SIM_BINARY;
+        run.args = {"--link", path.string()};
+        run.timeout_seconds = 30;
+        return testing::run_program(run);
+    }
+
+    testing::scratch_dir dir_;
+    const std::filesystem::path link_ = dir_ / "camera";
+};
+
+TEST_F(sim_link_test, an_old_link_is_replaced_and_removed_at_the_end) {
+    std::filesystem::create_symlink("/dev/null", link_);
+    sim_process sim({"--link", link_.string()});
+    ASSERT_FALSE(sim.device().empty());
+    EXPECT_EQ(link_target(link_), sim.device());
+    // The program reaches the camera through it.
+    testing::reset_link_records();
+    EXPECT_EQ(camlink::camera_connect(link_.c_str(), 9600), camlink::RES_OK);
+    camlink::camera_disconnect();
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
+}
+
+TEST_F(sim_link_test, a_file_or_directory_at_the_name_is_left_alone_and_the_tool_does_not_start) {
+    dir_.touch("camera", "notes\n");
+    const testing::program_result file = start_refused(link_);
+    EXPECT_EQ(file.exit_status, 1);
+    EXPECT_EQ(file.out, "");
+    EXPECT_EQ(file.err, "lumicord-sim: " + link_.string() + " exists and is not a symbolic link; it is left as it is\n");
+    EXPECT_EQ(text_of(link_), "notes\n");
+
+    std::filesystem::remove(link_);
+    std::filesystem::create_directory(link_);
+    dir_.touch("camera/inside");
+    const testing::program_result directory = start_refused(link_);
+    EXPECT_EQ(directory.exit_status, 1);
+    EXPECT_EQ(directory.out, "");
+    EXPECT_EQ(directory.err,
+              "lumicord-sim: " + link_.string() + " exists and is not a symbolic link; it is left as it is\n");
+    EXPECT_TRUE(std::filesystem::exists(link_ / "inside"));
+}
+
+TEST_F(sim_link_test, a_name_taken_over_meanwhile_is_not_removed_at_the_end) {
+    {
+        sim_process sim({"--link", link_.string()});
+        ASSERT_FALSE(sim.device().empty());
+        std::filesystem::remove(link_);
+        dir_.touch("camera", "someone else's\n");
+        EXPECT_EQ(sim.stop(), 0);
+        EXPECT_EQ(text_of(link_), "someone else's\n");
+    }
+    std::filesystem::remove(link_);
+    sim_process sim({"--link", link_.string()});
+    ASSERT_FALSE(sim.device().empty());
+    // A link to something else now.
+    std::filesystem::remove(link_);
+    std::filesystem::create_symlink("/dev/null", link_);
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_EQ(link_target(link_), "/dev/null");
 }
 
 }  // namespace

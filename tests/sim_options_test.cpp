@@ -86,6 +86,27 @@ TEST(parse_sim_options, counts_are_checked_and_capped) {
     EXPECT_EQ(parse({"--pictures", "2", "--free", "0"}).camera.pictures_free, 0);
 }
 
+TEST(parse_sim_options, an_adapter_is_modelled_only_when_asked_for_and_paces_the_line) {
+    const sim_options plain = parse({"--paced"});
+    EXPECT_FALSE(plain.pacing.adapter.present);
+
+    const sim_options o = parse({"--adapter-latency", "1"});
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_TRUE(o.pacing.paced);
+    EXPECT_TRUE(o.pacing.adapter.present);
+    EXPECT_EQ(o.pacing.adapter.latency_ms, 1);
+    EXPECT_EQ(o.pacing.adapter.packet_bytes, 62u);
+    EXPECT_EQ(parse({"--adapter-packet", "510", "--adapter-latency", "16"}).pacing.adapter.packet_bytes, 510u);
+
+    // A timer of 0 ms or beyond what a chip can be set to, and a packet
+    // without an adapter, are mistakes.
+    EXPECT_FALSE(parse({"--adapter-latency", "0"}).error.empty());
+    EXPECT_FALSE(parse({"--adapter-latency", "256"}).error.empty());
+    EXPECT_FALSE(parse({"--adapter-latency", "16", "--adapter-packet", "0"}).error.empty());
+    EXPECT_FALSE(parse({"--adapter-latency", "16", "--adapter-packet", "513"}).error.empty());
+    EXPECT_EQ(parse({"--adapter-packet", "62"}).error, "--adapter-packet goes with --adapter-latency");
+}
+
 TEST(parse_sim_options, stray_words_and_unknown_options_are_errors) {
     EXPECT_FALSE(parse({"extra"}).error.empty());
     EXPECT_FALSE(parse({"--no-such-option"}).error.empty());

@@ -7,28 +7,18 @@
 #include "link/camera.h"
 #include "link/command.h"
 #include "sim/camera_data.h"
+#include "tests/support/elapsed.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::camlink {
 namespace {
 
+using lumicord::testing::commands_in;
 using lumicord::testing::hex;
 using lumicord::testing::linked_camera;
+using lumicord::testing::seconds_since;
 
 constexpr double TRY_SECONDS = 13.0 / 128.0 + 1.5;
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The commands in the bytes received, eight bytes each.
-std::vector<std::string> commands_in(const std::vector<std::uint8_t>& bytes) {
-    std::vector<std::string> commands;
-    for (std::size_t i = 0; i + COMMAND_LENGTH <= bytes.size(); i += COMMAND_LENGTH)
-        commands.push_back(hex({bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                                bytes.begin() + static_cast<std::ptrdiff_t>(i + COMMAND_LENGTH)}));
-    return commands;
-}
 
 TEST(query_status_slow_test, a_silent_camera_gets_ten_inits) {
     sim::fault_config faults;

@@ -17,14 +17,6 @@ namespace {
 
 using names = std::vector<std::string>;
 
-// A snap's done byte must outlast the program's 1.5 s drain; just above it
-// keeps the tests quick.
-sim::camera_config empty_camera() {
-    sim::camera_config camera;
-    camera.snap_delay_ms = 1600;
-    return camera;
-}
-
 // The simulator numbers the content of the pictures it takes from 1000 on.
 sim::stored_picture snapped(int nth) {
     sim::stored_picture picture;

@@ -16,12 +16,6 @@ namespace {
 
 using names = std::vector<std::string>;
 
-sim::camera_config empty_camera() {
-    sim::camera_config camera;
-    camera.snap_delay_ms = 1600;
-    return camera;
-}
-
 program_result run_video(sim::camera_sim& sim, const scratch_dir& dir, const std::string& count) {
     program_result r = run_program(session(sim, dir.path(), "", {count}));
     EXPECT_FALSE(r.timed_out);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sim/camera_data.h"
+#include "sim/make_pipe.h"
 #include "tests/support/linked_camera.h"
 
 namespace lumicord::testing {
@@ -127,7 +128,7 @@ printed run_printing(F operation) {
     printed p;
     std::fflush(stdout);
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return p;
+    if (sim::make_pipe(fds, O_CLOEXEC | O_NONBLOCK) != 0) return p;
     const int saved = dup(STDOUT_FILENO);
     dup2(fds[1], STDOUT_FILENO);
     p.result = operation();

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "sim/camera_sim.h"
 #include "tests/support/console_text.h"
 #include "tests/support/run_program.h"
+#include "tests/support/text_lines.h"
 
 namespace lumicord::testing {
 
@@ -28,6 +28,20 @@ inline program_run session(const sim::camera_sim& sim, const std::filesystem::pa
     args.insert(args.begin(), "-C" + sim.device_path());
     return lumicord_run(std::move(args), std::move(keys), dir.string());
 }
+
+// An empty camera whose snap's done byte comes just after the program's
+// 1.5 s drain, which it must outlast, to keep the video tests quick.
+inline sim::camera_config empty_camera() {
+    sim::camera_config camera;
+    camera.snap_delay_ms = 1600;
+    return camera;
+}
+
+// In a session that downloads high-resolution pictures with "D": block 1 is
+// the start-up status; "D" and each picture's download begin with a status
+// block too, so the second picture's blocks follow the first one's 122 and
+// three status blocks.
+inline constexpr int SECOND_PICTURE_FIRST_BLOCK = 1 + 1 + 1 + 122 + 1 + 1;
 
 // What the program printed after the status lines of its start-up.
 inline std::string after_startup(const std::string& out) {
@@ -57,9 +71,8 @@ inline std::string saved_picture(int picture, const std::string& name, bool low_
 // The lines on standard error other than the pseudo-terminal's expected
 // complaint about an unchanged parity flag.
 inline std::string unexpected_errors(const std::string& err) {
-    std::istringstream lines(err);
-    std::string line, rest;
-    while (std::getline(lines, line))
+    std::string rest;
+    for (const std::string& line : lines_of(err))
         if (line != "tcsetattr: Invalid argument") rest += line + "\n";
     return rest;
 }

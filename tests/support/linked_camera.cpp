@@ -1,5 +1,6 @@
 #include "tests/support/linked_camera.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -58,6 +59,21 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
         text += part;
     }
     return text;
+}
+
+std::vector<std::string> commands_in(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::string> commands;
+    for (std::size_t i = 0; i < bytes.size(); i += camlink::COMMAND_LENGTH) {
+        const std::size_t end = std::min(bytes.size(), i + camlink::COMMAND_LENGTH);
+        commands.push_back(hex({bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(end)}));
+    }
+    return commands;
+}
+
+sim::fault_config silent_from(int command) {
+    sim::fault_config faults;
+    faults.silent_from_command = command;
+    return faults;
 }
 
 }  // namespace lumicord::testing

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/camera_sim.h"
@@ -40,5 +41,12 @@ private:
 
 // "41 00 96 00 00 00 00 1A" style, for readable failures.
 std::string hex(const std::vector<std::uint8_t>& bytes);
+
+// The bytes the camera heard, in hex a command (eight bytes) each; bytes
+// left over at the end make an entry of their own.
+std::vector<std::string> commands_in(const std::vector<std::uint8_t>& bytes);
+
+// A camera that answers nothing from its nth command on.
+sim::fault_config silent_from(int command);
 
 }  // namespace lumicord::testing
