@@ -164,18 +164,6 @@ TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {
     EXPECT_EQ(t.c_lflag, 0u);
 }
 
-TEST(send_byte_test, writes_exactly_one_byte) {
-    linked_camera link(sim::camera_config{});
-    link.open_line(9600);
-    send_byte(0x7F);
-    link.sim().settle();
-    const auto settled = link.sim().received();
-    ASSERT_EQ(settled.size(), 1u);
-    EXPECT_EQ(settled[0].value, 0x7F);
-    EXPECT_EQ(settled[0].line_speed, 9600);
-    EXPECT_TRUE(settled[0].heard);
-}
-
 TEST(send_byte_test, failed_write_is_reported) {
     linked_camera link(sim::camera_config{});
     link.open_line(9600);
