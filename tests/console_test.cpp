@@ -61,7 +61,6 @@ protected:
 
 TEST_F(show_status_test, high_resolution_good_battery) {
     camlink::camera_state = {0x20, 0, 0, 3, 13};
-    EXPECT_EQ(printed([] { show_status(false); }), status_text(false, true, 3, 13));
     EXPECT_EQ(printed([] { show_status(false); }),
               "\nResolution: high\nBattery:    good\n 3 photos taken \n13 photos free");
 }
@@ -98,12 +97,6 @@ TEST(show_banner_test, names_the_baud_figure_given) {
     const std::string text = printed(show_banner);
     EXPECT_EQ(text, banner_text(57600));
     EXPECT_EQ(text.substr(0, 33), "\nLumicord at 57600 baud \n\nVersion");
-}
-
-TEST(show_menu_test, lists_the_commands) {
-    const std::string text = printed(show_menu);
-    EXPECT_EQ(text, menu_text());
-    EXPECT_EQ(text.substr(0, 12), "\nCOMMANDS: \n");
 }
 
 }  // namespace

@@ -15,12 +15,12 @@ TEST(device_path_for_test, ports_one_to_four_are_the_first_four_serial_ports) {
     EXPECT_STREQ(device_path_for(3), "/dev/ttyS2");
     EXPECT_STREQ(device_path_for(4), "/dev/ttyS3");
 }
-#endif
-
+#else
 TEST(device_path_for_test, ports_one_to_four_are_distinct) {
     const std::set<std::string> names{device_path_for(1), device_path_for(2), device_path_for(3), device_path_for(4)};
     EXPECT_EQ(names.size(), 4u);
 }
+#endif
 
 TEST(device_path_for_test, any_other_port_is_port_one) {
     for (int port : {0, 5, -1, 100, -2147483647 - 1, 2147483647})

@@ -42,6 +42,7 @@ using names = std::vector<std::string>;
 TEST_F(download_command_test, d_saves_every_picture_byte_for_byte_and_a_second_d_continues_the_numbering) {
     const sim::camera_config camera = sim::camera_with_pictures(2);
     sim::camera_sim sim(camera);
+    // Lower and upper case alike.
     const program_result r = run(sim, "d\nD\n");
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(after_startup(r.out), PROMPT + saved_picture(1, "dc_001.dc2") + saved_picture(2, "dc_002.dc2") + PROMPT +
@@ -52,7 +53,6 @@ TEST_F(download_command_test, d_saves_every_picture_byte_for_byte_and_a_second_d
     EXPECT_EQ(file("dc_002.dc2"), picture_bytes(camera.pictures[1]));
     EXPECT_EQ(file("dc_003.dc2"), picture_bytes(camera.pictures[0]));
     EXPECT_EQ(file("dc_004.dc2"), picture_bytes(camera.pictures[1]));
-    EXPECT_EQ(file("dc_001.dc2").size(), 124928u);
     // Downloading leaves the pictures in the camera.
     EXPECT_EQ(sim.camera().pictures.size(), 2u);
 }
@@ -64,7 +64,6 @@ TEST_F(download_command_test, low_resolution_pictures_are_half_the_size_with_hal
     EXPECT_EQ(after_startup(r.out), PROMPT + saved_picture(1, "dc_001.dc2", true) + saved_picture(2, "dc_002.dc2", true) +
                                         PROMPT + CLOSING_NOTICE);
     EXPECT_EQ(file("dc_002.dc2"), picture_bytes(camera.pictures[1]));
-    EXPECT_EQ(file("dc_002.dc2").size(), 62464u);
 }
 
 TEST_F(download_command_test, a_digit_downloads_that_one_picture_and_one_beyond_the_camera_does_nothing) {

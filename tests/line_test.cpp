@@ -17,7 +17,6 @@
 #include "tests/support/failing_system_call.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
-#include "tests/support/scratch_dir.h"
 
 namespace lumicord::camlink {
 namespace {
@@ -164,18 +163,6 @@ TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {
     EXPECT_EQ(t.c_lflag, 0u);
 }
 
-TEST(send_byte_test, writes_exactly_one_byte) {
-    linked_camera link(sim::camera_config{});
-    link.open_line(9600);
-    send_byte(0x7F);
-    link.sim().settle();
-    const auto settled = link.sim().received();
-    ASSERT_EQ(settled.size(), 1u);
-    EXPECT_EQ(settled[0].value, 0x7F);
-    EXPECT_EQ(settled[0].line_speed, 9600);
-    EXPECT_TRUE(settled[0].heard);
-}
-
 TEST(send_byte_test, failed_write_is_reported) {
     linked_camera link(sim::camera_config{});
     link.open_line(9600);
@@ -210,22 +197,6 @@ TEST(read_line_test, returns_nothing_after_the_line_timeout) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
     EXPECT_GE(seconds_since(start), 1.4);
-}
-
-TEST(open_line_death_test, a_missing_device_ends_the_process_with_minus_one) {
-    lumicord::testing::scratch_dir dir;
-    const std::string path = (dir / "x" / "y").string();
-    EXPECT_EXIT(open_line(path.c_str(), 9600), ::testing::ExitedWithCode(255),
-                "^open: No such file or directory\nCould not open " + regex_quoted(path) + " for read/write\\.\n$");
-}
-
-TEST(open_line_death_test, a_device_that_is_no_terminal_cannot_be_set_up) {
-    lumicord::testing::scratch_dir dir;
-    dir.touch("plain");
-    const std::string path = (dir / "plain").string();
-    EXPECT_EXIT(open_line(path.c_str(), 9600), ::testing::ExitedWithCode(255),
-                "^tcsetattr: Inappropriate ioctl for device\nCould not init " + regex_quoted(path) +
-                    " for camera access\\.\n$");
 }
 
 TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {

@@ -58,21 +58,5 @@ TEST(pause_test, repeated_alarms_do_not_cut_it_short) {
     EXPECT_GE(seconds, HUNDRED_MS_PAUSE);
 }
 
-TEST(pause_test, a_user_signal_from_a_timer_does_not_cut_it_short) {
-    install_counter(SIGUSR1);
-    sigevent event{};
-    event.sigev_notify = SIGEV_SIGNAL;
-    event.sigev_signo = SIGUSR1;
-    timer_t timer{};
-    ASSERT_EQ(timer_create(CLOCK_MONOTONIC, &event, &timer), 0);
-    itimerspec once{{0, 0}, {0, 30'000'000}};
-    ASSERT_EQ(timer_settime(timer, 0, &once, nullptr), 0);
-    const double seconds = seconds_of_pause(100);
-    const int seen = signals_seen;
-    timer_delete(timer);
-    EXPECT_EQ(seen, 1);
-    EXPECT_GE(seconds, HUNDRED_MS_PAUSE);
-}
-
 }  // namespace
 }  // namespace lumicord::camlink

@@ -133,8 +133,11 @@ TEST(picture_file_names_test, fixed_names) {
     EXPECT_STREQ(CONVERTER_FILE_NAME, "pixforge.cmd");
     EXPECT_STREQ(picture_file_name(1).data(), "dc_001.dc2");
     EXPECT_STREQ(picture_file_name(42).data(), "dc_042.dc2");
+    EXPECT_STREQ(picture_file_name(999).data(), "dc_999.dc2");
+    EXPECT_STREQ(picture_file_name(1000).data(), "dc_1000.dc2");
     EXPECT_STREQ(picture_file_name(12345).data(), "dc_12345.dc2");
     EXPECT_STREQ(picture_file_name(2147483648L).data(), "dc_2147483648.dc2");
+    EXPECT_STREQ(image_file_name(5).data(), "dc_005.img");
     EXPECT_STREQ(image_file_name(999).data(), "dc_999.img");
     EXPECT_STREQ(image_file_name(1000).data(), "dc_1000.img");
 }

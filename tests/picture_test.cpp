@@ -44,72 +44,46 @@ std::vector<std::uint8_t> stored(connected_camera& camera, int number) {
     return sim::picture_data(camera.sim().camera().pictures.at(static_cast<std::size_t>(number - 1)));
 }
 
-TEST(fetch_picture, high_resolution_picture_arrives_whole_with_sixty_dots) {
-    connected_camera camera(sim::camera_with_pictures(2));
-    temp_stream stream;
-    const fetched f = fetch(2, stream.get());
-    EXPECT_EQ(f.result, RES_OK);
-    const std::vector<std::uint8_t> data = stream.contents();
-    EXPECT_EQ(data.size(), 124'928u);
-    EXPECT_TRUE(data == stored(camera, 2));
-    EXPECT_EQ(f.dots, std::string(60, '.'));
-    // Every block acknowledged once, none asked for again.
-    EXPECT_EQ(hex(camera.heard()),
-              hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 2), repeated(OK_BYTE, 122)})));
-}
-
-TEST(fetch_picture, low_resolution_picture_arrives_whole_with_thirty_dots) {
-    connected_camera camera(sim::camera_with_pictures(3, true));
-    temp_stream stream;
-    const fetched f = fetch(1, stream.get());
-    EXPECT_EQ(f.result, RES_OK);
-    const std::vector<std::uint8_t> data = stream.contents();
-    EXPECT_EQ(data.size(), 62'464u);
-    EXPECT_TRUE(data == stored(camera, 1));
-    EXPECT_EQ(f.dots, std::string(30, '.'));
-    EXPECT_EQ(hex(camera.heard()),
-              hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, 1), repeated(OK_BYTE, 61)})));
-}
-
-// The size comes from the picture's own first block, not from the
-// resolution the camera is set to now.
-TEST(fetch_picture, block_count_follows_the_picture_not_the_camera_setting) {
-    {
-        sim::camera_config config = sim::camera_with_pictures(2);
-        config.pictures[0].low_res = true;  // camera at high resolution, picture 1 low
+// The block count comes from the picture's own first block, not from the
+// resolution the camera is set to now; every second block earns a dot and
+// every block is acknowledged once, none asked for again.
+TEST(fetch_picture, a_picture_arrives_whole_in_the_block_count_of_its_own_resolution) {
+    const struct {
+        bool camera_low, picture_low;
+        int pictures, number;
+        std::size_t blocks, dots;
+    } cases[] = {
+        {false, false, 2, 2, 122, 60},
+        {true, true, 3, 1, 61, 30},
+        {false, true, 2, 1, 61, 30},
+        {true, false, 1, 1, 122, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("camera ") + (c.camera_low ? "low" : "high") + ", picture " +
+                     (c.picture_low ? "low" : "high"));
+        sim::camera_config config = sim::camera_with_pictures(c.pictures, c.camera_low);
+        config.pictures[static_cast<std::size_t>(c.number - 1)].low_res = c.picture_low;
         connected_camera camera(config);
-        temp_stream low;
-        EXPECT_EQ(fetch(1, low.get()).result, RES_OK);
-        EXPECT_EQ(low.contents().size(), sim::LOW_RES_PICTURE_BYTES);
-        EXPECT_TRUE(low.contents() == stored(camera, 1));
-    }
-    {
-        sim::camera_config config = sim::camera_with_pictures(1, true);
-        config.pictures[0].low_res = false;  // camera at low resolution, picture high
-        connected_camera camera(config);
-        temp_stream high;
-        EXPECT_EQ(fetch(1, high.get()).result, RES_OK);
-        EXPECT_EQ(high.contents().size(), sim::HIGH_RES_PICTURE_BYTES);
-        EXPECT_TRUE(high.contents() == stored(camera, 1));
+        temp_stream stream;
+        const fetched f = fetch(c.number, stream.get());
+        EXPECT_EQ(f.result, RES_OK);
+        EXPECT_TRUE(stream.contents() == stored(camera, c.number));
+        EXPECT_EQ(f.dots, std::string(c.dots, '.'));
+        EXPECT_EQ(hex(camera.heard()),
+                  hex(joined({STATUS_EXCHANGE, command_bytes(OP_GET_PICTURE, 0, static_cast<std::uint8_t>(c.number)),
+                              repeated(OK_BYTE, c.blocks)})));
     }
 }
 
-TEST(fetch_picture, number_beyond_the_pictures_taken_is_refused_after_the_status_exchange) {
+TEST(fetch_picture, a_number_outside_the_pictures_taken_is_refused_after_the_status_exchange) {
     connected_camera camera(sim::camera_with_pictures(2));
     temp_stream stream;
-    const fetched f = fetch(3, stream.get());
-    EXPECT_EQ(f.result, RES_IMPOSSIBLE);
-    EXPECT_EQ(hex(camera.heard()), hex(STATUS_EXCHANGE));
-    EXPECT_TRUE(stream.contents().empty());
-    EXPECT_EQ(f.dots, "");
-}
-
-TEST(fetch_picture, number_below_one_is_refused_after_the_status_exchange) {
-    connected_camera camera(sim::camera_with_pictures(2));
-    temp_stream stream;
-    EXPECT_EQ(fetch(0, stream.get()).result, RES_IMPOSSIBLE);
-    EXPECT_EQ(fetch(-1, stream.get()).result, RES_IMPOSSIBLE);
-    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, STATUS_EXCHANGE})));
+    for (int number : {3, 0, -1}) {
+        const fetched f = fetch(number, stream.get());
+        EXPECT_EQ(f.result, RES_IMPOSSIBLE) << number;
+        EXPECT_EQ(f.dots, "") << number;
+    }
+    EXPECT_EQ(hex(camera.heard()), hex(joined({STATUS_EXCHANGE, STATUS_EXCHANGE, STATUS_EXCHANGE})));
     EXPECT_TRUE(stream.contents().empty());
 }
 

@@ -116,18 +116,6 @@ TEST(query_status_test, a_dc25_reports_its_state_in_either_resolution) {
     }
 }
 
-TEST(query_status_test, a_missing_completion_byte_gives_no_data_with_the_state_kept) {
-    sim::fault_config faults;
-    faults.no_completion = true;
-    const sim::camera_config camera = sim::camera_with_pictures(4);
-    linked_camera link(camera, faults);
-    link.open_line();
-    EXPECT_EQ(query_status(), RES_NO_DATA);
-    EXPECT_EQ(camera_state.model, 0x20);
-    EXPECT_EQ(camera_state.pictures_taken, 4);
-    EXPECT_EQ(camera_state.pictures_free, camera.pictures_free);
-}
-
 TEST(query_status_test, a_bad_block_leaves_the_state_alone_and_is_not_accepted) {
     sim::fault_config faults;
     faults.bad_block = 1;
