@@ -37,8 +37,10 @@ TEST(camera_connect_slow_test, no_camera_gives_no_data_after_three_tries_and_two
 
 // A run that ended without sending the camera home (killed, its cable
 // pulled) leaves it at the working speed, where 9600 is only noise to it.
-TEST(camera_left_at_speed_test, is_found_there_and_goes_home_at_the_end) {
-    const long speed = 115200;
+class camera_left_at_speed_test : public ::testing::TestWithParam<long> {};
+
+TEST_P(camera_left_at_speed_test, is_found_there_and_goes_home_at_the_end) {
+    const long speed = GetParam();
     linked_camera link(sim::camera_with_pictures(1));
     ASSERT_EQ(link.connect(speed), RES_OK);
     close_line();
@@ -63,6 +65,8 @@ TEST(camera_left_at_speed_test, is_found_there_and_goes_home_at_the_end) {
     camera_disconnect();
     EXPECT_EQ(link.sim().camera_speed(), 9600);
 }
+
+INSTANTIATE_TEST_SUITE_P(speeds, camera_left_at_speed_test, ::testing::Values(19200L, 38400L, 57600L, 115200L));
 
 TEST(camera_disconnect_slow_test, a_camera_that_does_not_acknowledge_going_home_is_asked_three_times) {
     // Silent from the goodbye's CMD_INIT on: it may not have heard it.
