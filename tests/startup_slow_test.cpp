@@ -38,41 +38,34 @@ std::string not_found_text(const std::string& device) {
 }
 
 TEST(startup_slow_test, a_silent_camera_is_not_found) {
-    scratch_dir dir;
-    sim::fault_config faults;
-    faults.silent_from_command = 1;
-    sim::camera_sim sim(sim::camera_with_pictures(0), faults);
-    const program_result r =
-        run_program(lumicord_run({"-C" + sim.device_path()}, "q\n", dir.path().string()));
-    EXPECT_EQ(r.exit_status, 255);
-    EXPECT_EQ(r.out, banner_text(9600) + menu_text() + not_found_text(sim.device_path()));
-    // Three tries, then the goodbye's one.
-    EXPECT_EQ(commands_sent(sim), std::vector<std::string>(4, "9600: " + INIT_9600));
-    // Three tries and the goodbye, each 0.1 s + 1.5 s.
-    EXPECT_GE(r.seconds, 4 * 1.6);
-}
-
-TEST(startup_slow_test, a_silent_camera_is_not_found_at_a_working_speed_either) {
-    scratch_dir dir;
-    sim::fault_config faults;
-    faults.silent_from_command = 1;
-    sim::camera_sim sim(sim::camera_with_pictures(0), faults);
-    const program_result r =
-        run_program(lumicord_run({"-C" + sim.device_path(), "-B115200"}, "q\n", dir.path().string()));
-    EXPECT_EQ(r.exit_status, 255);
-    EXPECT_EQ(r.out, banner_text(115200) + menu_text() + not_found_text(sim.device_path()));
-    EXPECT_EQ(unexpected_errors(r.err), "");
-    // Three tries at 9600, two at the working speed in case the camera was
-    // left there, and the goodbye's one: it never answered, so no more.
     const std::string init_115200 = "41 00 11 52 00 00 00 1A";
-    EXPECT_EQ(commands_sent(sim), (std::vector<std::string>{
-                                      "9600: " + INIT_9600,
-                                      "9600: " + INIT_9600,
-                                      "9600: " + INIT_9600,
-                                      "115200: " + init_115200,
-                                      "115200: " + init_115200,
-                                      "9600: " + INIT_9600,
-                                  }));
+    struct silent_case {
+        long baud;
+        std::vector<std::string> commands;
+    };
+    const silent_case cases[] = {
+        // Three tries, then the goodbye's one.
+        {9600, std::vector<std::string>(4, "9600: " + INIT_9600)},
+        // Three tries at 9600, two at the working speed in case the camera
+        // was left there, and the goodbye's one: it never answered, so no
+        // more.
+        {115200,
+         {"9600: " + INIT_9600, "9600: " + INIT_9600, "9600: " + INIT_9600, "115200: " + init_115200,
+          "115200: " + init_115200, "9600: " + INIT_9600}},
+    };
+    for (const silent_case& c : cases) {
+        SCOPED_TRACE(c.baud);
+        scratch_dir dir;
+        sim::camera_sim sim(sim::camera_with_pictures(0), silent_from(1));
+        const program_result r = run_program(
+            lumicord_run({"-C" + sim.device_path(), "-B" + std::to_string(c.baud)}, "q\n", dir.path().string()));
+        EXPECT_EQ(r.exit_status, 255);
+        EXPECT_EQ(r.out, banner_text(c.baud) + menu_text() + not_found_text(sim.device_path()));
+        EXPECT_EQ(unexpected_errors(r.err), "");
+        EXPECT_EQ(commands_sent(sim), c.commands);
+        // Each command waits 0.1 s + 1.5 s for an answer that never comes.
+        EXPECT_GE(r.seconds, static_cast<double>(c.commands.size()) * 1.6);
+    }
 }
 
 TEST(startup_slow_test, a_camera_lost_at_the_working_speed_is_not_found_and_still_sent_home) {
