@@ -74,11 +74,14 @@ protected:
         ASSERT_EQ(chmod(device().c_str(), mode), 0) << std::strerror(errno);
     }
 
-    program_result run_as_user() {
+    // lumicord on the device as the test's user, in no group but its own or
+    // also in the device's group; "q" at the first prompt.
+    program_result run_as_user(bool in_device_group = false, const std::string& baud = "-B115200") {
         program_run run;
         run.binary = SETPRIV;
-        run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid), "--clear-groups",
-                    LUMICORD_BINARY, "-C" + device(), "-B115200"};
+        run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid),
+                    in_device_group ? "--groups=" + std::to_string(*device_group_) : "--clear-groups",
+                    LUMICORD_BINARY, "-C" + device(), baud};
         run.input = "q\n";
         run.cwd = dir_.path().string();
         run.timeout_seconds = 60;
@@ -142,14 +145,7 @@ TEST_F(line_permission_test, no_advice_to_join_a_group_that_could_not_open_the_d
 
 TEST_F(line_permission_test, the_user_in_the_devices_group_reaches_the_camera) {
     hand_device_to(0, *device_group_, 0660);
-    program_run run;
-    run.binary = SETPRIV;
-    run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid),
-                "--groups=" + std::to_string(*device_group_), LUMICORD_BINARY, "-C" + device(), "-B115200"};
-    run.input = "q\n";
-    run.cwd = dir_.path().string();
-    run.timeout_seconds = 60;
-    const program_result r = run_program(run);
+    const program_result r = run_as_user(true);
 
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_status, 0) << r.out << r.err;
@@ -167,16 +163,7 @@ TEST_F(line_permission_test, a_user_whose_port_another_program_holds_is_told_it_
     program_run first = lumicord_run({"-C" + device(), "-B19200"}, "", dir_.path().string());
     first.marker = " photos free\n: ";
     program_result second;
-    first.at_marker = [&](int) {
-        program_run run;
-        run.binary = SETPRIV;
-        run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid),
-                    "--groups=" + std::to_string(*device_group_), LUMICORD_BINARY, "-C" + device(), "-B19200"};
-        run.input = "q\n";
-        run.cwd = dir_.path().string();
-        run.timeout_seconds = 30;
-        second = run_program(run);
-    };
+    first.at_marker = [&](int) { second = run_as_user(true, "-B19200"); };
     first.input_at_marker = "q\n";
     const program_result r = run_program(first);
 
