@@ -48,7 +48,7 @@ void drop_leftovers() {
 }
 
 // A run that was killed, or lost its cable or power, leaves the camera at
-// the working speed, where it hears nothing at 9600. Asks it there; true
+// the working speed, where it hears nothing at 9600. Asks it there: RES_OK
 // when it answers, with the line left at that speed. Otherwise the line goes
 // back to 9600, except after a stop: the camera may have moved, and the
 // goodbye's call back to 9600 must reach it.
