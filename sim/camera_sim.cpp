@@ -165,6 +165,14 @@ void camera_sim::on_terminal_change(std::function<void(const std::string&)> call
     on_terminal_change_ = std::move(callback);
 }
 
+void camera_sim::send_unasked(const std::vector<std::uint8_t>& bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        emit(bytes.data(), bytes.size());
+    }
+    settle();
+}
+
 void camera_sim::hang_up_now() {
     std::unique_lock lock(mutex_);
     const int before = hangups_;

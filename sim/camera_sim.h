@@ -127,6 +127,10 @@ public:
     // and returns once it has; it comes back as fault_config.back_after_ms
     // says.
     void hang_up_now();
+    // Sends bytes nobody asked for, and returns once they are in the
+    // terminal: what a camera cut off mid-transfer leaves for the next
+    // program that opens the device.
+    void send_unasked(const std::vector<std::uint8_t>& bytes);
     // Times the terminal has been hung up so far.
     int hangups() const;
 
