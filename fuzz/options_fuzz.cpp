@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,9 +22,10 @@ void require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// A help request prints the banner and ends the process, as it should; the
-// fuzzer must not follow it there.
+// A help or version request prints its text and ends the process, as it
+// should; the fuzzer must not follow it there.
 bool asks_for_help(const std::string& arg) {
+    if (arg == "--help" || arg == "--version") return true;
     return arg.size() >= 2 && arg[0] == '-' && (arg[1] == '?' || arg[1] == 'h' || arg[1] == 'H');
 }
 
@@ -43,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+
+    // The hints go nowhere here; only how many there are is of interest.
+    static std::FILE* const sink = std::fopen("/dev/null", "w");
+    const int hints = lumicord::front::hint_separate_values(static_cast<int>(args.size()), argv.data(), sink);
+    require(hints >= 0 && static_cast<std::size_t>(hints) < args.size());
 
     options = options_record{};
     lumicord::front::read_options(static_cast<int>(args.size()), argv.data());

@@ -100,25 +100,32 @@ std::uint8_t xor_of(const std::uint8_t* bytes, std::size_t count) {
 
 camera_sim::camera_sim(camera_config camera, fault_config faults, pacing_config pacing)
     : camera_(std::move(camera)), faults_(faults), pacing_(pacing) {
-    std::array<char, 128> name{};
-    if (openpty(&master_, &slave_keepalive_, name.data(), nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    slave_path_ = name.data();
-    // Our own hold on the slave keeps the master readable while the program
-    // under test closes and reopens the device.
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_keepalive_, F_SETFD, FD_CLOEXEC);
+    slave_path_ = open_terminal();
+    current_path_ = slave_path_;
     if (make_pipe(control_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe failed");
     thread_ = std::thread([this] { serve(); });
+}
+
+std::string camera_sim::open_terminal() {
+    std::array<char, 128> name{};
+    int master = -1;
+    if (openpty(&master, &slave_keepalive_, name.data(), nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    // Our own hold on the slave keeps the master readable while the program
+    // under test closes and reopens the device.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_keepalive_, F_SETFD, FD_CLOEXEC);
+    master_ = master;
+    return name.data();
 }
 
 camera_sim::~camera_sim() {
     const std::uint8_t stop = 'q';
     write_all(control_[1], &stop, 1);
     thread_.join();
-    ::close(master_);
-    ::close(slave_keepalive_);
+    if (master_ >= 0) ::close(master_);
+    if (slave_keepalive_ >= 0) ::close(slave_keepalive_);
     ::close(control_[0]);
     ::close(control_[1]);
 }
@@ -146,6 +153,40 @@ std::vector<camera_sim::heard_command> camera_sim::commands() const {
 camera_config camera_sim::camera() const {
     std::lock_guard lock(mutex_);
     return camera_;
+}
+
+std::string camera_sim::current_device_path() const {
+    std::lock_guard lock(mutex_);
+    return current_path_;
+}
+
+void camera_sim::on_terminal_change(std::function<void(const std::string&)> callback) {
+    std::lock_guard lock(mutex_);
+    on_terminal_change_ = std::move(callback);
+}
+
+void camera_sim::send_unasked(const std::vector<std::uint8_t>& bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        emit(bytes.data(), bytes.size());
+    }
+    settle();
+}
+
+void camera_sim::hang_up_now() {
+    std::unique_lock lock(mutex_);
+    const int before = hangups_;
+    hangup_pending_ = true;
+    lock.unlock();
+    const std::uint8_t wake = 'w';
+    write_all(control_[1], &wake, 1);
+    lock.lock();
+    settled_.wait(lock, [&] { return hangups_ > before; });
+}
+
+int camera_sim::hangups() const {
+    std::lock_guard lock(mutex_);
+    return hangups_;
 }
 
 long camera_sim::camera_speed() const {
@@ -199,6 +240,8 @@ long camera_sim::host_speed() const {
 std::optional<std::chrono::steady_clock::time_point> camera_sim::next_wake() const {
     std::optional<std::chrono::steady_clock::time_point> wake;
     if (done_) wake = done_->due;
+    if (back_due_ && (!wake || *back_due_ < *wake)) wake = back_due_;
+    if (hangup_pending_ && !writing_ && outbox_.empty()) wake = std::chrono::steady_clock::now();
     // A chunk being written waits for room in the terminal, not for a time.
     if (!writing_ && !outbox_.empty() && (!wake || outbox_.front().due < *wake)) wake = outbox_.front().due;
     return wake;
@@ -208,6 +251,15 @@ void camera_sim::serve() {
     std::array<std::uint8_t, 4096> buffer{};
     for (;;) {
         std::optional<std::chrono::steady_clock::time_point> wake;
+        bool hang_up_now = false;
+        bool back_now = false;
+        {
+            std::lock_guard lock(mutex_);
+            hang_up_now = hangup_pending_ && !writing_ && outbox_.empty();
+            back_now = back_due_ && std::chrono::steady_clock::now() >= *back_due_;
+        }
+        if (hang_up_now) hang_up();
+        if (back_now) come_back();
         {
             std::lock_guard lock(mutex_);
             wake = next_wake();
@@ -255,6 +307,47 @@ void camera_sim::serve() {
             ::poll(nullptr, 0, 10);
         }
     }
+}
+
+// The adapter is gone: the host's device hangs up (its reads end, its
+// writes fail) once both ends of the terminal are closed.
+void camera_sim::hang_up() {
+    std::function<void(const std::string&)> callback;
+    {
+        std::lock_guard lock(mutex_);
+        callback = on_terminal_change_;
+        hangup_pending_ = false;
+        transfer_.reset();
+        command_.clear();
+        if (faults_.back_after_ms >= 0)
+            back_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(faults_.back_after_ms);
+    }
+    // The names lead nowhere before the terminal goes, so that nobody
+    // opens a new terminal that happens to get this one's number.
+    if (callback) callback(std::string());
+    ::close(master_.exchange(-1));
+    ::close(slave_keepalive_);
+    slave_keepalive_ = -1;
+    // Counted only now that the host's side has hung up, for hang_up_now.
+    std::lock_guard lock(mutex_);
+    ++hangups_;
+    settled_.notify_all();
+}
+
+// Plugged in again: a new terminal, the camera as it was.
+void camera_sim::come_back() {
+    const std::string path = open_terminal();
+    std::function<void(const std::string&)> callback;
+    {
+        std::lock_guard lock(mutex_);
+        back_due_.reset();
+        current_path_ = path;
+        // What the camera sent into the void is gone.
+        outbox_.clear();
+        writing_.reset();
+        callback = on_terminal_change_;
+    }
+    if (callback) callback(path);
 }
 
 void camera_sim::write_due() {
@@ -460,6 +553,11 @@ void camera_sim::send_current_block() {
                                     t.payload.begin() + static_cast<std::ptrdiff_t>((t.next_block + 1) * t.block_size));
     block.push_back(xor_of(block.data(), block.size()));
     const bool faulty = t.block_number != 0;
+    if (faulty && t.block_number == faults_.hangup_block && t.attempt == 0) {
+        transfer_.reset();
+        hangup_pending_ = true;
+        return;
+    }
     if (faulty && t.block_number == faults_.bad_block && t.attempt < faults_.bad_block_attempts) block.back() ^= 0x5A;
     if (faulty && t.block_number == faults_.cut_block && t.attempt < faults_.cut_block_attempts) {
         block.resize(static_cast<std::size_t>(faults_.cut_after) < block.size() ? static_cast<std::size_t>(faults_.cut_after)

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,6 +54,14 @@ struct fault_config {
     int fault_opcode = -1;         // see above; -1: every transfer counts
     int missing_completion = 0;    // this transfer ends without its completion byte
     int busy_before_done = 0;      // non-zero bytes the camera sends just before a done byte
+    // The line goes away, as an unplugged USB-serial adapter does: instead
+    // of sending this block (counted as the block faults are) the terminal
+    // is hung up, once what was sent before it is out...
+    int hangup_block = 0;
+    // ...and comes back on a new terminal after this many milliseconds
+    // (never when negative). The camera keeps its speed and its pictures;
+    // the transfer it was in is abandoned.
+    int back_after_ms = -1;
 };
 
 // A USB-serial adapter between the line and the host. Its chip collects
@@ -105,7 +114,25 @@ public:
     camera_sim(const camera_sim&) = delete;
     camera_sim& operator=(const camera_sim&) = delete;
 
+    // The terminal the simulator started on.
     const std::string& device_path() const { return slave_path_; }
+    // The terminal it serves now (another one after a hang-up and return).
+    std::string current_device_path() const;
+    // Called, on the serving thread, with an empty path when the terminal
+    // hangs up and with the new terminal's path each time the line comes
+    // back. Set before the host talks.
+    void on_terminal_change(std::function<void(const std::string&)> callback);
+    // Hangs the terminal up (once what was sent is out), whatever the
+    // camera is doing, as when an adapter is pulled while the line is idle,
+    // and returns once it has; it comes back as fault_config.back_after_ms
+    // says.
+    void hang_up_now();
+    // Sends bytes nobody asked for, and returns once they are in the
+    // terminal: what a camera cut off mid-transfer leaves for the next
+    // program that opens the device.
+    void send_unasked(const std::vector<std::uint8_t>& bytes);
+    // Times the terminal has been hung up so far.
+    int hangups() const;
 
     // Returns once every byte written to the device so far has been handled.
     void settle();
@@ -183,16 +210,25 @@ private:
     void drain_master();
     std::optional<std::chrono::steady_clock::time_point> next_wake() const;
     void write_due();
+    void hang_up();
+    void come_back();
+    // A new pseudo-terminal: master_ and slave_keepalive_; its path.
+    std::string open_terminal();
 
     camera_config camera_;
     fault_config faults_;
     pacing_config pacing_;
-    int master_ = -1;
+    std::atomic<int> master_{-1};  // -1 while hung up
     int slave_keepalive_ = -1;
     int control_[2] = {-1, -1};
     std::string slave_path_;
 
     mutable std::mutex mutex_;
+    std::string current_path_;
+    std::function<void(const std::string&)> on_terminal_change_;
+    bool hangup_pending_ = false;  // hang up once what was sent before is out
+    int hangups_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> back_due_;
     std::condition_variable settled_;
     std::uint64_t sync_requested_ = 0;
     std::uint64_t sync_done_ = 0;

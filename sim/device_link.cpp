@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace lumicord::sim {
@@ -45,10 +46,24 @@ std::string device_link::make(const std::string& target, const std::string& path
     return path + ": something else keeps taking the name";
 }
 
+std::string device_link::retarget(const std::string& target) {
+    if (!made_) return "no link was made";
+    const std::string staging = path_ + ".new-" + std::to_string(::getpid());
+    ::unlink(staging.c_str());
+    if (::symlink(target.c_str(), staging.c_str()) != 0) return failed(staging);
+    if (::rename(staging.c_str(), path_.c_str()) != 0) {
+        const std::string why = failed(path_);
+        ::unlink(staging.c_str());
+        return why;
+    }
+    target_ = target;
+    return {};
+}
+
 // A link is known by what it points to: inode numbers come back at once
 // for the next file made, and a link to this terminal is of no use to
 // anyone once the terminal is gone.
-device_link::~device_link() {
+void device_link::remove() {
     if (!made_) return;
     struct stat st {};
     if (::lstat(path_.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return;
@@ -57,5 +72,7 @@ device_link::~device_link() {
     if (n < 0 || std::string(target.data(), static_cast<std::size_t>(n)) != target_) return;
     ::unlink(path_.c_str());
 }
+
+device_link::~device_link() { remove(); }
 
 }  // namespace lumicord::sim

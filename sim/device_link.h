@@ -23,6 +23,15 @@ public:
     // else why not.
     std::string make(const std::string& target, const std::string& path);
 
+    // Points the link made by make at a new target in one step, so that a
+    // program opening the path finds the old terminal or the new one,
+    // never nothing; an empty string on success, else why not.
+    std::string retarget(const std::string& target);
+
+    // Removes the link while its terminal is gone, as the system removes an
+    // unplugged adapter's names; retarget makes it again.
+    void remove();
+
 private:
     std::string path_;
     std::string target_;

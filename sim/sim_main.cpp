@@ -62,6 +62,19 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", sim.device_path().c_str());
     std::fflush(stdout);
+    // While hung up the link is gone, as an unplugged adapter's names are;
+    // when the camera comes back on a new terminal the link leads the host
+    // there, and the new path goes out as the first did.
+    sim.on_terminal_change([&link](const std::string& path) {
+        if (path.empty()) {
+            link.remove();
+            return;
+        }
+        const std::string failure = link.retarget(path);
+        if (!failure.empty()) std::fprintf(stderr, "lumicord-sim: %s\n", failure.c_str());
+        std::printf("%s\n", path.c_str());
+        std::fflush(stdout);
+    });
 
     int signal_number = 0;
     sigwait(&stops, &signal_number);

@@ -28,6 +28,8 @@ enum option_id {
     OPT_CUT_BLOCK,
     OPT_CUT_AFTER,
     OPT_SILENT_AFTER_CUT,
+    OPT_HANGUP_AFTER,
+    OPT_BACK_AFTER,
     OPT_NO_COMPLETION,
     OPT_SNAP_DONE,
     OPT_ERASE_DONE,
@@ -62,6 +64,8 @@ constexpr option LONG_OPTIONS[] = {
     {"cut-block", required_argument, nullptr, OPT_CUT_BLOCK},
     {"cut-after", required_argument, nullptr, OPT_CUT_AFTER},
     {"silent-after-cut", no_argument, nullptr, OPT_SILENT_AFTER_CUT},
+    {"hangup-after", required_argument, nullptr, OPT_HANGUP_AFTER},
+    {"back-after", required_argument, nullptr, OPT_BACK_AFTER},
     {"no-completion", no_argument, nullptr, OPT_NO_COMPLETION},
     {"snap-done", required_argument, nullptr, OPT_SNAP_DONE},
     {"erase-done", required_argument, nullptr, OPT_ERASE_DONE},
@@ -148,10 +152,16 @@ void show_sim_usage() {
         "  --cut-block N          stop block N part way...\n"
         "  --cut-after M          ...after M bytes (default 100)\n"
         "  --silent-after-cut     and fall silent for good\n"
+        "  --hangup-after N       hang up the terminal instead of sending block N,\n"
+        "                         as an unplugged USB-serial adapter does\n"
+        "  --back-after MS        ...and come back after MS ms on a new terminal\n"
+        "                         behind --link (needs --link); the camera keeps\n"
+        "                         its speed and pictures\n"
         "  --no-completion        never send completion bytes\n"
         "  --missing-completion N end transfer N without its completion byte\n"
-        "  --fault-in WHAT        count the N of --bad-block, --cut-block and\n"
-        "                         --missing-completion only over the answers to\n"
+        "  --fault-in WHAT        count the N of --bad-block, --cut-block,\n"
+        "                         --hangup-after and --missing-completion only\n"
+        "                         over the answers to\n"
         "                         WHAT: status, info, thumbnail, picture or an\n"
         "                         opcode (default: over all blocks and transfers)\n"
         "  --snap-done none|never|early, --erase-done none|never|early\n"
@@ -230,6 +240,8 @@ sim_options parse_sim_options(int argc, char** argv) {
             case OPT_CUT_BLOCK: if (!number()) return o; o.faults.cut_block = static_cast<int>(v); break;
             case OPT_CUT_AFTER: if (!number()) return o; o.faults.cut_after = static_cast<int>(v); cut_after_given = true; break;
             case OPT_SILENT_AFTER_CUT: o.faults.silent_after_cut = true; break;
+            case OPT_HANGUP_AFTER: if (!number()) return o; o.faults.hangup_block = static_cast<int>(v); break;
+            case OPT_BACK_AFTER: if (!number()) return o; o.faults.back_after_ms = static_cast<int>(v > 600000 ? 600000 : v); break;
             case OPT_NO_COMPLETION: o.faults.no_completion = true; break;
             case OPT_SNAP_DONE:
                 if (!to_done_fault(arg, o.faults.snap_done)) { o.error = std::string("not a done fault: ") + arg; return o; }
@@ -268,6 +280,11 @@ sim_options parse_sim_options(int argc, char** argv) {
     }
     if (optind < argc) {
         o.error = std::string("unexpected argument: ") + argv[optind];
+        return o;
+    }
+    if (o.faults.back_after_ms >= 0 && o.link_path.empty()) {
+        // A new terminal has a new name: only the link can lead the host to it.
+        o.error = "--back-after goes with --link";
         return o;
     }
     if (adapter_packet_given && !o.pacing.adapter.present) {

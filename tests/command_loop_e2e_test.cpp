@@ -31,7 +31,7 @@ protected:
     program_result run(sim::camera_sim& sim, const std::string& keys, std::vector<std::string> args = {}) {
         program_result result = run_program(session(sim, dir_.path(), keys, std::move(args)));
         EXPECT_FALSE(result.timed_out);
-        EXPECT_EQ(unexpected_errors(result.err), "");
+        EXPECT_EQ(result.err, "");
         return result;
     }
 };

@@ -96,6 +96,25 @@ TEST(send_command_test, a_dc25_that_falls_silent_gives_no_data) {
     EXPECT_EQ(send_command(CMD_INIT), RES_NO_DATA);
 }
 
+// Only a camera known to be a DC20 is held to 0xD1; a model byte the
+// program does not know is not taken for one.
+TEST(send_command_test, a_camera_of_another_model_takes_any_byte_as_acknowledgement) {
+    constexpr std::uint8_t OTHER_MODEL = 0x30;
+    {
+        linked_camera link(sim::camera_with_pictures(0, false, OTHER_MODEL), acknowledging_with(0x55));
+        link.open_line();
+        ASSERT_EQ(query_status(), RES_OK);
+        ASSERT_EQ(camera_state.model, OTHER_MODEL);
+        EXPECT_EQ(send_command(CMD_INIT), RES_OK);
+        EXPECT_EQ(send_command_tries(CMD_STATUS, 3), RES_OK);
+    }
+    linked_camera link(sim::camera_with_pictures(0, false, OTHER_MODEL), silent_from(3));
+    link.open_line();
+    ASSERT_EQ(query_status(), RES_OK);
+    ASSERT_EQ(camera_state.model, OTHER_MODEL);
+    EXPECT_EQ(send_command(CMD_INIT), RES_NO_DATA);
+}
+
 TEST(send_command_tries_test, stops_at_the_first_acknowledgement) {
     linked_camera link(sim::camera_with_pictures(0));
     link.open_line();

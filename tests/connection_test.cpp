@@ -140,6 +140,54 @@ TEST(camera_disconnect_test, leaves_the_line_at_9600_before_closing_it) {
     EXPECT_EQ(link.sim().camera_speed(), 9600);
 }
 
+TEST(camera_disconnect_test, on_a_lost_line_only_closes_the_device) {
+    linked_camera link(sim::camera_with_pictures(0));
+    ASSERT_EQ(link.connect(38400), RES_OK);
+    link.sim().hang_up_now();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(query_status(), RES_NO_DATA);
+    ASSERT_TRUE(line_lost());
+    camera_disconnect();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(line_state.fd, -1);
+}
+
+class camera_refind_test : public ::testing::TestWithParam<bool> {};
+
+// The line went away and came back: the camera kept its power and speed
+// (an adapter unplugged), or lost them (switched off meanwhile). Once the
+// camera is known as a DC20, its silence carries a second bit.
+TEST_P(camera_refind_test, finds_the_camera_where_it_is_and_moves_both_to_the_working_speed) {
+    const bool kept_its_speed = GetParam();
+    linked_camera link(sim::camera_with_pictures(1));
+    if (kept_its_speed) {
+        ASSERT_EQ(link.connect(38400), RES_OK);
+        ASSERT_EQ(query_status(), RES_OK);
+        ASSERT_EQ(camera_state.model, MODEL_DC20);
+    } else {
+        link.open_line(9600);
+        camera_state.model = MODEL_DC20;
+    }
+    close_line();
+    ASSERT_TRUE(reopen_line());
+    const std::size_t from = link.commands_since(0).size();
+    EXPECT_EQ(camera_refind(38400), RES_OK);
+    EXPECT_EQ(link.sim().camera_speed(), 38400);
+    EXPECT_EQ(line_speed_of(link), static_cast<speed_t>(B38400));
+    // Heard: the move from 9600, then the check at the working speed; or,
+    // for a camera that kept its speed, only what reached it there.
+    std::vector<std::string> heard;
+    for (const auto& c : link.commands_since(from)) heard.push_back(std::to_string(c.line_speed) + ": " + hex(c.bytes));
+    const std::string at_38400 = "38400: 41 00 38 40 00 00 00 1A";
+    if (kept_its_speed)
+        EXPECT_EQ(heard, (std::vector<std::string>{at_38400, at_38400}));
+    else
+        EXPECT_EQ(heard, (std::vector<std::string>{"9600: " + INIT_9600, "9600: 41 00 38 40 00 00 00 1A", at_38400}));
+}
+
+INSTANTIATE_TEST_SUITE_P(camera, camera_refind_test, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "kept_its_speed" : "lost_its_power"; });
+
 TEST(camera_disconnect_test, does_nothing_when_the_line_is_not_open) {
     linked_camera link(sim::camera_with_pictures(0));
     camera_disconnect();

@@ -26,7 +26,7 @@ protected:
 
     static program_result finish(program_result result) {
         EXPECT_FALSE(result.timed_out);
-        EXPECT_EQ(unexpected_errors(result.err), "");
+        EXPECT_EQ(result.err, "");
         return result;
     }
 

@@ -2,6 +2,7 @@
 // second lumicord on a port that is in use must give up before it sends
 // anything, and leave the first one undisturbed.
 #include <gtest/gtest.h>
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -98,6 +99,33 @@ TEST(line_lock_e2e, another_name_for_the_same_device_is_refused_too) {
     expect_refused(second, link);
     ASSERT_FALSE(first.timed_out);
     EXPECT_EQ(first.exit_status, 0) << first.err;
+}
+
+TEST(line_lock_e2e, a_run_after_one_killed_outright_starts_normally) {
+    // A run killed outright restores nothing: the terminal keeps the working
+    // settings, which a pseudo-terminal cannot hold whole, and whatever the
+    // camera sent that nobody read (the rest of a block, when the kill came
+    // mid-transfer). The next run must see neither as a problem, nor the
+    // bytes as the camera's answers.
+    sim::camera_sim sim(sim::camera_with_pictures(1));
+    scratch_dir dir;
+    program_run killed = lumicord_run({"-C" + sim.device_path()}, "", dir.path().string());
+    killed.close_input = false;
+    killed.signal_when = AT_PROMPT;
+    killed.signal_number = SIGKILL;
+    const program_result first = run_program(killed);
+    ASSERT_EQ(first.killed_by, SIGKILL) << first.out;
+    const std::vector<std::uint8_t> block = sim::picture_data(sim.camera().pictures[0]);
+    sim.send_unasked(std::vector<std::uint8_t>(block.begin(), block.begin() + 1025));
+
+    const program_result next = run_program(lumicord_run({"-C" + sim.device_path()}, "s\nq\n", dir.path().string()));
+    ASSERT_FALSE(next.timed_out);
+    EXPECT_EQ(next.exit_status, 0) << next.out;
+    EXPECT_EQ(next.err, "");
+    EXPECT_NE(next.out.find(" 1 photos taken \n15 photos free" + PROMPT + "\nDC20 camera with 9600 baud at "),
+              std::string::npos)
+        << next.out;
+    EXPECT_TRUE(next.out.ends_with(CLOSING_NOTICE));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -17,6 +19,8 @@
 #include "tests/support/failing_system_call.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/unpluggable_camera.h"
 
 namespace lumicord::camlink {
 namespace {
@@ -197,6 +201,91 @@ TEST(read_line_test, returns_nothing_after_the_line_timeout) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
     EXPECT_GE(seconds_since(start), 1.4);
+    // Silence is the camera's, not a sign of a line that went away.
+    EXPECT_FALSE(line_lost());
+}
+
+TEST(open_line_test, a_device_that_cannot_keep_parity_is_set_up_without_a_word) {
+    // Linux pseudo-terminals drop PARENB and the C library then calls the
+    // change invalid, although the rest of it took effect.
+    linked_camera link(sim::camera_config{});
+    ::testing::internal::CaptureStderr();
+    link.open_line(38400);
+    set_line_speed(57600);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    termios t = link.sim().line_settings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B57600));
+    // A run killed outright leaves the device in the working settings, where
+    // even the first change changes nothing but the parity the device drops.
+    set_line_speed(9600);
+    line_state.saved_valid = false;
+    close_line();
+    ::testing::internal::CaptureStderr();
+    link.open_line(9600);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_GE(line_state.fd, 0);
+}
+
+TEST(lost_line_test, a_hang_up_is_noticed_at_the_first_read_and_nothing_on_the_dead_device_is_reported) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    link.sim().hang_up_now();
+    ::testing::internal::CaptureStderr();
+    std::uint8_t buffer[8] = {};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
+    // At once, not after the line's 1.5 s timeout.
+    EXPECT_LT(seconds_since(start), 1.0);
+    EXPECT_TRUE(line_lost());
+    send_byte(0x41);
+    set_line_speed(38400);
+    EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
+    close_line();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(line_state.fd, -1);
+    // Still lost until the device is opened again.
+    EXPECT_TRUE(line_lost());
+}
+
+TEST(lost_line_test, a_write_to_a_hung_up_device_makes_the_line_lost_without_a_word) {
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    link.sim().hang_up_now();
+    ::testing::internal::CaptureStderr();
+    send_byte(0x41);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(line_lost());
+}
+
+TEST(lost_line_test, a_hang_up_at_rest_shows_on_the_descriptor_and_the_device_is_opened_afresh_when_back) {
+    lumicord::testing::scratch_dir names;
+    sim::fault_config faults;
+    faults.back_after_ms = 100;
+    lumicord::testing::unpluggable_camera camera(sim::camera_config{}, faults, names / "camera");
+    // What any new pseudo-terminal starts with, the returning one too.
+    const termios fresh = camera.sim().line_settings();
+    open_line(camera.name().c_str(), 38400);
+    EXPECT_FALSE(line_hung_up());
+    camera.sim().hang_up_now();
+    pollfd watch{line_hangup_descriptor(), 0, 0};
+    ASSERT_EQ(poll(&watch, 1, 5000), 1);
+    EXPECT_NE(watch.revents & POLLHUP, 0);
+    EXPECT_TRUE(line_hung_up());
+    EXPECT_EQ(line_hangup_descriptor(), -1);
+    close_line();
+    // Nothing to open until the name leads to the new terminal.
+    const auto start = std::chrono::steady_clock::now();
+    bool reopened = false;
+    while (!(reopened = reopen_line()) && seconds_since(start) < 10) poll(nullptr, 0, 20);
+    ASSERT_TRUE(reopened);
+    EXPECT_FALSE(line_lost());
+    // The new device gets the working settings at 9600, and its own are the
+    // ones put back at the end.
+    termios t = camera.sim().line_settings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_EQ(t.c_lflag, 0u);
+    close_line();
+    EXPECT_TRUE(lumicord::testing::same_settings(fresh, camera.sim().line_settings()));
 }
 
 TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
@@ -213,6 +302,20 @@ TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
         },
         ::testing::ExitedWithCode(255),
         "^fcntl: Input/output error\nCould not init " + regex_quoted(path) + " for camera access\\.\n$");
+}
+
+TEST(open_line_death_test, a_device_without_locks_is_used_without_one) {
+    // Some drivers have no locks at all; the exclusive hold still keeps
+    // other programs out.
+    linked_camera link(sim::camera_config{});
+    const std::string path = link.device();
+    EXPECT_EXIT(
+        {
+            if (!lumicord::testing::fail_system_call(SYS_flock, LOCK_EX | LOCK_NB, ENOLCK)) _exit(77);
+            open_line(path.c_str(), 9600);
+            _exit(line_state.fd >= 0 && line_state.claim.exclusive ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 }  // namespace

@@ -75,6 +75,20 @@ protected:
         return false;
     }
 
+    // The lines as one text, every run of blanks one blank: a sentence
+    // the renderer wrapped or spaced out reads as written.
+    static std::string flowing(const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) {
+            for (const char c : line) {
+                if (c == ' ' && (text.empty() || text.back() == ' ')) continue;
+                text += c;
+            }
+            if (!text.empty() && text.back() != ' ') text += ' ';
+        }
+        return text;
+    }
+
     static std::vector<std::string> headings(const std::vector<std::string>& text) {
         std::vector<std::string> found;
         // The first and last lines are the running header and footer.
@@ -107,7 +121,7 @@ TEST_F(manual_page_test, pages_have_the_usual_sections_in_the_usual_order_and_th
                                                             "EXAMPLES", "SEE ALSO"}));
     const std::vector<std::string> sim = render(SIM_PAGE);
     EXPECT_EQ(headings(sim), (std::vector<std::string>{"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS",
-                                                       "FILES", "NOTES", "EXAMPLES", "SEE ALSO"}));
+                                                       "FILES", "EXAMPLES", "SEE ALSO"}));
     for (const auto* text : {&lumicord, &sim}) {
         ASSERT_FALSE(text->empty());
         EXPECT_NE(text->back().find(std::string("Lumicord ") + LUMICORD_VERSION), std::string::npos) << text->back();
@@ -133,8 +147,9 @@ TEST_F(manual_page_test, every_key_of_the_menu_is_a_command) {
 
 TEST_F(manual_page_test, every_option_is_described) {
     const program_result help = run_program(lumicord_run({"-h"}));
-    // The usage line names some options; -N and the help letters it leaves out.
-    std::set<std::string> options{"-N", "-h", "-H", "-?"};
+    // The usage line names some options; -N, the help letters and the long
+    // forms it leaves out.
+    std::set<std::string> options{"-N", "-h", "-H", "-?", "--help", "--version"};
     const std::regex usage_option("\\[(-[A-Za-z])");
     for (const std::string& line : lines_of(help.out)) {
         if (line.rfind("Lumicord [", 0) != 0) continue;
@@ -150,20 +165,38 @@ TEST_F(manual_page_test, every_option_is_described) {
             if (trimmed(line).rfind("-", 0) == 0 && line.find(", " + option) != std::string::npos) found = true;
         EXPECT_TRUE(found) << option;
     }
+
+    // The page quotes the version line and the hint as the program prints
+    // them.
+    const program_result version = run_program(lumicord_run({"--version"}));
+    ASSERT_EQ(version.exit_status, 0);
+    const program_result hinted = run_program(lumicord_run({"-N", "5", "--help"}));
+    const std::vector<std::string> hint = lines_of(hinted.err);
+    ASSERT_EQ(hint.size(), 1u) << hinted.err;
+    const std::string text = flowing(described);
+    for (const std::string& quoted : {lines_of(version.out).at(0), hint[0]})
+        EXPECT_NE(text.find("\u201c" + quoted + "\u201d"), std::string::npos) << quoted;
 }
 
 TEST_F(manual_page_test, the_device_of_every_port_is_in_the_table) {
     const std::vector<std::string> page = render(LUMICORD_PAGE);
-    auto row_names = [&](const std::string& first, const char* device) {
-        for (const std::string& line : page) {
-            const std::string t = trimmed(line);
-            if (t.rfind(first + " ", 0) == 0 && t.find(device) != std::string::npos) return true;
+    // One row per system: this system's names the devices of ports 1 to 4
+    // in order.
+    bool row_found = false;
+    for (const std::string& line : page) {
+        std::size_t from = 0;
+        bool all = true;
+        for (int port = 1; port <= 4 && all; ++port) {
+            const std::size_t at = line.find(camlink::device_path_for(port), from);
+            all = at != std::string::npos;
+            from = at + 1;
         }
-        return false;
-    };
-    for (int port = 1; port <= 4; ++port)
-        EXPECT_TRUE(row_names(std::to_string(port), camlink::device_path_for(port))) << "port " << port;
-    EXPECT_TRUE(row_names("other", camlink::device_path_for(0)));
+        row_found = row_found || all;
+    }
+    EXPECT_TRUE(row_found);
+    // Any other number is port 1's, as the page says.
+    for (int port : {0, 5, -1}) EXPECT_STREQ(camlink::device_path_for(port), camlink::device_path_for(1)) << port;
+    EXPECT_NE(flowing(page).find("Any other port number selects the device of port 1."), std::string::npos);
 }
 
 TEST_F(manual_page_test, every_exit_status_the_program_gives_is_explained) {

@@ -105,11 +105,15 @@ TEST_F(numbering_test, huge_top_in_a_large_directory_answers_at_once) {
 }
 
 // A directory that may be searched but not listed: the names can only be
-// tried one by one, from the top down. Run in a child that is not root, for
-// whom permissions do not count.
+// tried one by one, from the top down, and no further than 100,000 below
+// the top, where trying every number below INT_MAX would take hours. Run in
+// a child that is not root, for whom permissions do not count.
 TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
     scratch_dir dir;
-    for (const char* name : {"dc_003.dc2", "dc_007.img", "dc_5.dc2", "dc_1999999990.dc2"}) dir.touch(name);
+    // 2147383647 is INT_MAX - 100,000: just out of reach from INT_MAX, the
+    // last number tried from INT_MAX - 1.
+    for (const char* name : {"dc_003.dc2", "dc_007.img", "dc_5.dc2", "dc_1999999990.dc2", "dc_2147383647.dc2"})
+        dir.touch(name);
     ASSERT_EQ(chmod(dir.path().c_str(), 0311), 0);
     int results[2];
     ASSERT_EQ(pipe(results), 0);
@@ -119,12 +123,14 @@ TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
         if (chdir(dir.path().c_str()) != 0) _exit(3);
         if (opendir(".") != nullptr) _exit(4);  // the directory must not be listable
-        const int found[] = {find_last_number(100, true), find_last_number(100, false), find_last_number(6, true),
-                             find_last_number(0, true), find_last_number(2000000000, false)};
+        const int found[] = {find_last_number(100, true),        find_last_number(100, false),
+                             find_last_number(6, true),          find_last_number(0, true),
+                             find_last_number(2000000000, false), find_last_number(INT_MAX, true),
+                             find_last_number(INT_MAX - 1, false)};
         _exit(write(results[1], found, sizeof found) == static_cast<ssize_t>(sizeof found) ? 0 : 5);
     }
     close(results[1]);
-    int found[5] = {};
+    int found[7] = {};
     const ssize_t got = read(results[0], found, sizeof found);
     close(results[0]);
     int status = 0;
@@ -138,6 +144,8 @@ TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
     EXPECT_EQ(found[2], 3);
     EXPECT_EQ(found[3], 0);
     EXPECT_EQ(found[4], 1999999990);
+    EXPECT_EQ(found[5], 0);
+    EXPECT_EQ(found[6], INT_MAX - 100000);
 }
 
 // The search walks down from the top and probes each number's names. Numbers

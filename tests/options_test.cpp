@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -13,6 +16,29 @@
 
 namespace lumicord::front {
 namespace {
+
+// What hint_separate_values writes for these arguments; its count must
+// agree with the lines it wrote.
+std::string hint_lines(const std::vector<const char*>& args) {
+    std::vector<std::string> words(1, "lumicord");
+    for (const char* a : args) words.emplace_back(a);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    if (out == nullptr) {
+        ADD_FAILURE() << "open_memstream failed";
+        return {};
+    }
+    const int count = hint_separate_values(static_cast<int>(words.size()), argv.data(), out);
+    std::fclose(out);
+    std::string text(buffer, size);
+    std::free(buffer);
+    EXPECT_EQ(count, static_cast<int>(std::count(text.begin(), text.end(), '\n'))) << text;
+    return text;
+}
 
 class read_options_test : public ::testing::Test {
 protected:
@@ -25,6 +51,14 @@ protected:
         for (std::string& s : storage_) argv_.push_back(s.data());
         argv_.push_back(nullptr);
         read_options(static_cast<int>(storage_.size()), argv_.data());
+    }
+
+    // The hints for these arguments; the options are then read from them
+    // too, to show that the hints change nothing.
+    std::string hints(std::initializer_list<const char*> args) {
+        const std::string text = hint_lines(args);
+        read(args);
+        return text;
     }
 
 private:
@@ -51,6 +85,43 @@ TEST_F(read_options_test, leftmost_of_two_wins) {
 TEST_F(read_options_test, value_written_as_separate_word_is_not_seen) {
     read({"-B", "19200"});
     EXPECT_EQ(options.baud, 0);
+}
+
+// The value in a word of its own is still not seen; the hint only says so,
+// once per option, in the user's own spelling and with the user's value.
+TEST_F(read_options_test, a_value_in_a_word_of_its_own_gets_one_hint_and_changes_nothing) {
+    EXPECT_EQ(hints({"-C", "/dev/ttyUSB0"}),
+              "lumicord: -C takes its value in the same word: -C/dev/ttyUSB0 (\"/dev/ttyUSB0\" alone is ignored).\n");
+    // -C alone is port 0, which selects port 1's device.
+    EXPECT_EQ(options.port, 0);
+    EXPECT_EQ(options.device, nullptr);
+
+    EXPECT_EQ(hints({"-b", "19200", "word", "-N", "5", "-v", "3", "-c", "2"}),
+              "lumicord: -b takes its value in the same word: -b19200 (\"19200\" alone is ignored).\n"
+              "lumicord: -N takes its value in the same word: -N5 (\"5\" alone is ignored).\n"
+              "lumicord: -v takes its value in the same word: -v3 (\"3\" alone is ignored).\n"
+              "lumicord: -c takes its value in the same word: -c2 (\"2\" alone is ignored).\n");
+    EXPECT_EQ(options.baud, 0);
+    EXPECT_EQ(options.search_top, 0);
+    EXPECT_EQ(options.video_count, 1);
+    EXPECT_EQ(options.port, 0);
+
+    EXPECT_EQ(hints({"-V", "-B", "19200"}),
+              "lumicord: -B takes its value in the same word: -B19200 (\"19200\" alone is ignored).\n");
+    EXPECT_EQ(options.video_count, 1);
+}
+
+TEST(separate_value_hint_test, no_hint_where_nothing_is_lost) {
+    // A value already in its word, an option alone at the end or before
+    // another option, options without values, and empty words.
+    for (const auto& args : std::vector<std::vector<const char*>>{
+             {"-C2", "word"}, {"-B"}, {"-C", "-B19200"}, {"-C", "--help-me"}, {"-N", "-"}, {"-h", "word"},
+             {"-Z", "word"}, {"-", "word"}, {"--", "word"}, {"-CC", "word"}, {"-V", ""}, {"word", "-B"}}) {
+        std::string joined;
+        for (const char* a : args) joined += std::string("[") + a + "]";
+        SCOPED_TRACE(joined);
+        EXPECT_EQ(hint_lines(args), "");
+    }
 }
 
 TEST_F(read_options_test, search_top_clamps) {
@@ -82,7 +153,9 @@ TEST_F(read_options_test, video_count_clamps_and_always_selects_video_mode) {
 }
 
 TEST_F(read_options_test, unknown_options_words_and_double_dashes_are_ignored) {
-    read({"-Z", "word", "--help", "-", "--B19200", "-b57600"});
+    // Of the long forms only --help and --version are acted on, and only
+    // written exactly so.
+    read({"-Z", "word", "--help=no", "--HELP", "--helpme", "--version2", "--", "-", "--B19200", "--h", "-b57600"});
     EXPECT_EQ(options.baud, 57600);
     EXPECT_EQ(options.port, 1);
     EXPECT_EQ(options.search_top, 100);
@@ -144,6 +217,41 @@ TEST(help_test, shows_options_to_its_right_and_exits_zero_without_touching_anyth
     auto upper = lumicord::testing::run_program(lumicord::testing::lumicord_run({"-H"}, "", dir.path().string()));
     EXPECT_EQ(upper.exit_status, 0);
     // The converter's command file survives a help request.
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"pixforge.cmd"});
+}
+
+// The long forms are met at the same place in the scan as the letters: the
+// rightmost of help and version wins, and help shows what is to its right.
+TEST(help_test, long_forms_act_where_the_scan_meets_them) {
+    using lumicord::testing::lumicord_run;
+    using lumicord::testing::run_program;
+    lumicord::testing::scratch_dir dir;
+    dir.touch("pixforge.cmd", "-x5 -a\n");
+    const std::string work = dir.path().string();
+    const std::string version = lumicord::testing::version_line();
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--version"}, version},
+        {{"-B19200", "--version", "-C/nonexistent"}, version},
+        {{"-h", "--version"}, version},
+        {{"--version", "-?"}, lumicord::testing::banner_text(9600) + lumicord::testing::closing_notice()},
+        {{"--help", "--version"}, version},
+        {{"--version", "--help", "-B38400"}, lumicord::testing::banner_text(38400) + lumicord::testing::closing_notice()},
+        {{"-B19200", "--help"}, lumicord::testing::banner_text(9600) + lumicord::testing::closing_notice()},
+        {{"--helpme", "--help", "-B57600", "--versions"},
+         lumicord::testing::banner_text(57600) + lumicord::testing::closing_notice()},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const std::string& a : c.args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        const auto r = run_program(lumicord_run(c.args, "", work));
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+    }
     EXPECT_EQ(dir.names(), std::vector<std::string>{"pixforge.cmd"});
 }
 

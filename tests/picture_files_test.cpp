@@ -1,12 +1,14 @@
 #include "files/picture_files.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/scratch_dir.h"
@@ -45,12 +47,12 @@ TEST_F(picture_files_test, existence_sees_every_kind_of_entry) {
 }
 
 TEST_F(picture_files_test, a_new_picture_file_is_created_empty_and_writable) {
-    std::FILE* stream = nullptr;
-    ASSERT_EQ(create_picture_file("dc_001.dc2", stream), create_result::created);
-    ASSERT_NE(stream, nullptr);
+    created_file file = create_picture_file("dc_001.dc2");
+    ASSERT_EQ(file.result, create_result::created);
+    ASSERT_TRUE(file.stream);
     const unsigned char data[3] = {0x00, 0x1A, 0xFF};
-    EXPECT_EQ(std::fwrite(data, 1, sizeof data, stream), sizeof data);
-    EXPECT_EQ(std::fclose(stream), 0);
+    EXPECT_EQ(std::fwrite(data, 1, sizeof data, file.stream.get()), sizeof data);
+    EXPECT_TRUE(file.stream.close());
     EXPECT_EQ(read_file(dir_ / "dc_001.dc2"), std::vector<unsigned char>(data, data + sizeof data));
 }
 
@@ -62,9 +64,9 @@ TEST_F(picture_files_test, nothing_that_has_the_name_is_overwritten_or_written_t
     std::filesystem::create_directory(dir_ / "dc_004.dc2");
     for (const char* name : {"dc_001.dc2", "dc_002.dc2", "dc_003.dc2", "dc_004.dc2"}) {
         SCOPED_TRACE(name);
-        std::FILE* stream = reinterpret_cast<std::FILE*>(1);
-        EXPECT_EQ(create_picture_file(name, stream), create_result::exists);
-        EXPECT_EQ(stream, nullptr);
+        const created_file file = create_picture_file(name);
+        EXPECT_EQ(file.result, create_result::exists);
+        EXPECT_FALSE(file.stream);
     }
     EXPECT_EQ(content("dc_001.dc2"), "old picture");
     EXPECT_EQ(content("target"), "kept");
@@ -73,9 +75,9 @@ TEST_F(picture_files_test, nothing_that_has_the_name_is_overwritten_or_written_t
 }
 
 TEST_F(picture_files_test, a_file_that_cannot_be_created_is_a_failure) {
-    std::FILE* stream = reinterpret_cast<std::FILE*>(1);
-    EXPECT_EQ(create_picture_file("no-such-dir/dc_001.dc2", stream), create_result::failed);
-    EXPECT_EQ(stream, nullptr);
+    const created_file file = create_picture_file("no-such-dir/dc_001.dc2");
+    EXPECT_EQ(file.result, create_result::failed);
+    EXPECT_FALSE(file.stream);
     EXPECT_EQ(dir_.names(), std::vector<std::string>{});
 }
 
@@ -102,7 +104,7 @@ TEST_F(picture_files_test, replaced_files_are_never_written_through_a_link) {
     dir_.touch("precious", "kept");
     std::filesystem::create_symlink("precious", dir_ / "thumbnls.dc2");
     std::filesystem::create_symlink("precious", dir_ / "pixforge.cmd");
-    EXPECT_EQ(create_replacement_file("thumbnls.dc2"), nullptr);
+    EXPECT_FALSE(create_replacement_file("thumbnls.dc2"));
     write_converter_file(5);
     EXPECT_EQ(content("precious"), "kept");
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "pixforge.cmd"));
@@ -114,18 +116,72 @@ TEST_F(picture_files_test, replaced_files_are_never_written_through_a_link) {
 
 TEST_F(picture_files_test, a_replaced_file_is_a_plain_file_emptied_or_new) {
     dir_.touch("thumbnls.dc2", "earlier thumbnails");
-    std::FILE* stream = create_replacement_file("thumbnls.dc2");
-    ASSERT_NE(stream, nullptr);
+    owned_stream stream = create_replacement_file("thumbnls.dc2");
+    ASSERT_TRUE(stream);
     EXPECT_EQ(content("thumbnls.dc2"), "");
-    std::fputs("new", stream);
-    std::fclose(stream);
+    std::fputs("new", stream.get());
+    EXPECT_TRUE(stream.close());
     EXPECT_EQ(content("thumbnls.dc2"), "new");
     // A FIFO would hold the program until a reader came; it is refused at
     // once, as is anything else that is not a plain file.
     ASSERT_EQ(mkfifo("fifo", 0666), 0);
-    EXPECT_EQ(create_replacement_file("fifo"), nullptr);
+    EXPECT_FALSE(create_replacement_file("fifo"));
     std::filesystem::create_directory(dir_ / "directory");
-    EXPECT_EQ(create_replacement_file("directory"), nullptr);
+    EXPECT_FALSE(create_replacement_file("directory"));
+}
+
+// Every way out of the file functions, the refusals included, leaves no
+// descriptor open behind it.
+TEST_F(picture_files_test, no_way_out_leaves_a_descriptor_open) {
+    dir_.touch("dc_001.dc2", "old picture");
+    std::filesystem::create_symlink("elsewhere", dir_ / "thumbnls.dc2");
+    ASSERT_EQ(mkfifo("fifo", 0666), 0);
+    std::filesystem::create_directory(dir_ / "directory");
+    const std::size_t before = lumicord::testing::open_descriptor_count();
+    EXPECT_EQ(create_picture_file("dc_001.dc2").result, create_result::exists);
+    EXPECT_EQ(create_picture_file("no-such-dir/dc_002.dc2").result, create_result::failed);
+    EXPECT_EQ(create_picture_file("dc_003.dc2").result, create_result::created);
+    EXPECT_FALSE(create_replacement_file("thumbnls.dc2"));
+    EXPECT_FALSE(create_replacement_file("fifo"));
+    EXPECT_FALSE(create_replacement_file("directory"));
+    EXPECT_TRUE(create_replacement_file("plain"));
+    write_converter_file(5);
+    EXPECT_EQ(lumicord::testing::open_descriptor_count(), before);
+    EXPECT_EQ(content("pixforge.cmd"), "-x5 -a\n");
+}
+
+// A descriptor is closed by its owner or by the stream it was handed to,
+// never by both; one that no stream would take stays with its owner.
+TEST_F(picture_files_test, owners_close_what_they_hold_once) {
+    const std::size_t before = lumicord::testing::open_descriptor_count();
+    {
+        owned_descriptor fd(::open("written", O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+        ASSERT_TRUE(fd);
+        // A stream for reading cannot stand on a descriptor for writing.
+        EXPECT_FALSE(fd.into_stream("rb"));
+        EXPECT_TRUE(fd);
+        owned_descriptor other(std::move(fd));
+        EXPECT_FALSE(fd);
+        owned_stream stream = other.into_stream("wb");
+        ASSERT_TRUE(stream);
+        EXPECT_FALSE(other);
+        std::fputs("kept", stream.get());
+        owned_stream moved;
+        moved = std::move(stream);
+        EXPECT_FALSE(stream.close());
+        EXPECT_EQ(lumicord::testing::open_descriptor_count(), before + 1);
+        EXPECT_TRUE(moved.close());
+        EXPECT_FALSE(moved.close());
+        EXPECT_EQ(lumicord::testing::open_descriptor_count(), before);
+        // Assigning over an owner that holds one closes the old one.
+        owned_descriptor first(::open("written", O_RDONLY | O_CLOEXEC));
+        owned_descriptor second(::open("written", O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(first && second);
+        first = std::move(second);
+        EXPECT_EQ(lumicord::testing::open_descriptor_count(), before + 1);
+    }
+    EXPECT_EQ(lumicord::testing::open_descriptor_count(), before);
+    EXPECT_EQ(content("written"), "kept");
 }
 
 TEST(picture_file_names_test, fixed_names) {

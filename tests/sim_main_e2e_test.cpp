@@ -1,7 +1,9 @@
 // The lumicord-sim tool as a separate process: what its command line sets
 // up is what the program downloads from it.
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -139,6 +141,31 @@ TEST_F(sim_link_test, an_old_link_is_replaced_and_removed_at_the_end) {
     // The program reaches the camera through it.
     testing::reset_link_records();
     EXPECT_EQ(camlink::camera_connect(link_.c_str(), 9600), camlink::RES_OK);
+    camlink::camera_disconnect();
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
+}
+
+TEST_F(sim_link_test, a_hung_up_terminal_takes_the_link_along_and_the_new_one_gets_it) {
+    sim_process sim({"--hangup-after", "2", "--back-after", "2000", "--link", link_.string()});
+    ASSERT_FALSE(sim.device().empty());
+    testing::reset_link_records();
+    ASSERT_EQ(camlink::camera_connect(link_.c_str(), 9600), camlink::RES_OK);
+    ASSERT_EQ(camlink::query_status(), camlink::RES_OK);
+    // The second status block is not sent: the terminal hangs up instead,
+    // and its link is gone before the program can notice.
+    EXPECT_NE(camlink::query_status(), camlink::RES_OK);
+    ASSERT_TRUE(camlink::line_lost());
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
+    camlink::close_line();
+    const auto start = std::chrono::steady_clock::now();
+    bool reopened = false;
+    while (!(reopened = camlink::reopen_line()) && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        poll(nullptr, 0, 20);
+    ASSERT_TRUE(reopened);
+    EXPECT_NE(link_target(link_), sim.device());
+    EXPECT_EQ(camlink::camera_refind(9600), camlink::RES_OK);
+    EXPECT_EQ(camlink::query_status(), camlink::RES_OK);
     camlink::camera_disconnect();
     EXPECT_EQ(sim.stop(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));

@@ -57,6 +57,17 @@ TEST(parse_sim_options, faults_can_be_confined_to_one_command) {
     EXPECT_FALSE(parse({"--fault-in", "256"}).error.empty());
 }
 
+TEST(parse_sim_options, a_line_that_comes_back_needs_a_link_to_lead_the_host_to_it) {
+    sim_options o = parse({"--hangup-after", "20"});
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_EQ(o.faults.hangup_block, 20);
+    EXPECT_LT(o.faults.back_after_ms, 0);
+    o = parse({"--hangup-after", "20", "--back-after", "3000", "--link", "/tmp/camera"});
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_EQ(o.faults.back_after_ms, 3000);
+    EXPECT_EQ(parse({"--hangup-after", "20", "--back-after", "3000"}).error, "--back-after goes with --link");
+}
+
 TEST(parse_sim_options, done_byte_faults) {
     const sim_options o = parse({"--snap-done", "early", "--erase-done", "never", "--busy-bytes", "10"});
     EXPECT_TRUE(o.error.empty());

@@ -42,7 +42,7 @@ protected:
         video.file_size_limit = file_size_limit;
         program_result result = run_program(video);
         EXPECT_FALSE(result.timed_out);
-        EXPECT_EQ(unexpected_errors(result.err), "");
+        EXPECT_EQ(result.err, "");
         return result;
     }
 

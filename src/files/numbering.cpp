@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "files/picture_files.h"
 
@@ -43,6 +44,11 @@ long listed_number(const char* entry, bool include_img) {
     return folded != 0 && file_exists(lowered.data()) ? folded : 0;
 }
 
+struct directory_closer {
+    void operator()(DIR* dir) const noexcept { closedir(dir); }
+};
+using owned_directory = std::unique_ptr<DIR, directory_closer>;
+
 }  // namespace
 
 long picture_number_of(const char* name, bool include_img) {
@@ -69,14 +75,13 @@ int find_last_number(int top, bool include_img) {
     if (top <= 0) return 0;
     // One pass over the directory answers at once for any top, where trying
     // every number from the top down could take hours.
-    DIR* dir = opendir(".");
-    if (dir == nullptr) return probe_downwards(top, include_img);
+    const owned_directory dir(opendir("."));
+    if (!dir) return probe_downwards(top, include_img);
     long best = 0;
-    while (const dirent* entry = readdir(dir)) {
+    while (const dirent* entry = readdir(dir.get())) {
         const long number = listed_number(entry->d_name, include_img);
         if (number <= top && number > best) best = number;
     }
-    closedir(dir);
     return static_cast<int>(best);
 }
 

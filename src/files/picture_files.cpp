@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <utility>
 
 namespace lumicord::files {
 
@@ -25,44 +27,38 @@ bool file_exists(const char* name) {
     return lstat(name, &st) == 0;
 }
 
-create_result create_picture_file(const char* name, std::FILE*& stream) {
-    stream = nullptr;
+created_file create_picture_file(const char* name) {
     // O_EXCL also refuses a symbolic link, dangling or not.
-    const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) return errno == EEXIST ? create_result::exists : create_result::failed;
-    stream = fdopen(fd, "wb");
-    if (stream == nullptr) {
-        ::close(fd);
+    owned_descriptor fd(::open(name, O_WRONLY | O_CREAT | O_EXCL, 0666));
+    if (!fd) return {errno == EEXIST ? create_result::exists : create_result::failed, {}};
+    owned_stream stream = fd.into_stream("wb");
+    if (!stream) {
+        fd.close();
         ::unlink(name);
-        return create_result::failed;
+        return {create_result::failed, {}};
     }
-    return create_result::created;
+    return {create_result::created, std::move(stream)};
 }
 
-std::FILE* create_replacement_file(const char* name) {
+owned_stream create_replacement_file(const char* name) {
     // O_NOFOLLOW: a link planted under the name (in a shared directory, say)
     // would otherwise have us empty whatever it points to. O_NONBLOCK: a
     // FIFO under the name would otherwise hold the open until some reader
     // came. Emptied only once it is known to be a plain file.
-    const int fd = ::open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
+    owned_descriptor fd(::open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (!fd) return {};
     struct stat st {};
-    const bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    const int flags = fcntl(fd, F_GETFL);
-    if (!plain || ftruncate(fd, 0) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* stream = fdopen(fd, "wb");
-    if (stream == nullptr) ::close(fd);
-    return stream;
+    const bool plain = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (!plain || ftruncate(fd.get(), 0) != 0 || flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return {};
+    return fd.into_stream("wb");
 }
 
 void write_converter_file(long first_new_number) {
-    std::FILE* f = create_replacement_file(CONVERTER_FILE_NAME);
-    if (f == nullptr) return;
-    std::fprintf(f, "-x%ld -a\n", first_new_number);
-    std::fclose(f);
+    const owned_stream f = create_replacement_file(CONVERTER_FILE_NAME);
+    if (!f) return;
+    std::fprintf(f.get(), "-x%ld -a\n", first_new_number);
 }
 
 // unlink, not remove: a directory of that name is not ours to delete.

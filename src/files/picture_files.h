@@ -4,7 +4,8 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
+
+#include "files/file_owners.h"
 
 namespace lumicord::files {
 
@@ -26,16 +27,20 @@ bool file_exists(const char* name);
 
 enum class create_result { created, exists, failed };
 
+struct created_file {
+    create_result result = create_result::failed;
+    owned_stream stream;  // open only when the result is created
+};
+
 // Creates a new picture file for binary writing, never replacing or writing
-// through anything that already has the name. stream is set only when the
-// result is created.
-create_result create_picture_file(const char* name, std::FILE*& stream);
+// through anything that already has the name.
+created_file create_picture_file(const char* name);
 
 // Opens a file the program replaces each time it writes it (the thumbnail
 // and converter files) for binary writing, emptied: only a plain file, or a
-// new one, and never through a symbolic link. nullptr when that cannot be
+// new one, and never through a symbolic link. Empty when that cannot be
 // had.
-std::FILE* create_replacement_file(const char* name);
+owned_stream create_replacement_file(const char* name);
 
 // Writes the converter's one-line command file; silently skipped when the
 // file cannot be written.

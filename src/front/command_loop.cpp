@@ -7,9 +7,11 @@
 #include "front/download.h"
 #include "front/goodbye.h"
 #include "front/keys.h"
+#include "front/line_return.h"
 #include "front/picture_list.h"
 #include "front/saving.h"
 #include "link/camera.h"
+#include "link/line.h"
 
 namespace lumicord::front {
 
@@ -34,6 +36,8 @@ void run_operation(int (*operation)()) {
 void download_and_exit() {
     const download_outcome outcome = download_pictures(1, false, first_new_number);
     goodbye_if_interrupted();
+    // Camera and port go back as they were before the goodbye, if they can.
+    bring_line_back();
     // A failed status exchange leaves the user at the prompt to try again.
     if (outcome == download_outcome::status_failed) return;
     if (first_new_number >= 1) files::write_converter_file(first_new_number);
@@ -49,6 +53,11 @@ void run_command_loop() {
         const int c = read_key();
         // No more keys can come (or the user interrupted): leave as "Q" does.
         if (c == EOF) say_goodbye(0);
+        if (c == KEY_LINE_HANGUP) {
+            // Unplugged while nobody was using it: the next key will work.
+            if (camlink::line_hung_up() && bring_line_back()) show_prompt();
+            continue;
+        }
         const int key = fold_key(c);
         switch (key) {
             case '\0':
@@ -90,6 +99,9 @@ void run_command_loop() {
                 break;
         }
         goodbye_if_interrupted();
+        // The command that failed on a lost line is not repeated: the user
+        // decides what to do once the line is back.
+        bring_line_back();
     }
 }
 

@@ -40,6 +40,8 @@ void show_banner() {
     std::puts("            |----Baud xxxxx (<9600>,19200,38400,57600,115200)");
 }
 
+void show_version() { std::printf("lumicord %s\n", VERSION_NUMBER); }
+
 void show_menu() {
     std::putchar('\n');
     std::puts("COMMANDS: ");

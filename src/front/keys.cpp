@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "front/stop_signals.h"
+#include "link/line.h"
 
 namespace lumicord::front {
 
@@ -21,7 +22,9 @@ std::size_t key_end = 0;
 
 int read_key() {
     while (key_next == key_end) {
-        if (!wait_for_input(STDIN_FILENO)) return EOF;
+        const wait_outcome outcome = wait_for(STDIN_FILENO, camlink::line_hangup_descriptor(), -1);
+        if (outcome == wait_outcome::stopped) return EOF;
+        if (outcome == wait_outcome::hangup) return KEY_LINE_HANGUP;
         const ssize_t count = ::read(STDIN_FILENO, key_buffer.data(), key_buffer.size());
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) return EOF;

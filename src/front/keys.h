@@ -9,6 +9,10 @@ namespace lumicord::front {
 // and hands it out a character at a time; unlike it, it never sits waiting
 // for input once a stop has been requested, even one that came just before
 // the wait began.
+// KEY_LINE_HANGUP instead when, while it waits, the serial line reports a
+// hang-up (an adapter unplugged at the prompt).
 int read_key();
+
+inline constexpr int KEY_LINE_HANGUP = -2;  // never a character, never EOF
 
 }  // namespace lumicord::front

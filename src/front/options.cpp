@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "front/console.h"
 #include "front/goodbye.h"
@@ -15,6 +16,15 @@ namespace {
 
 constexpr int DEFAULT_SEARCH_TOP = 100;
 constexpr int MAX_VIDEO_COUNT = 999;
+
+bool takes_value(char letter) { return letter != '\0' && std::strchr("BbCcNnVv", letter) != nullptr; }
+
+[[noreturn]] void show_help_and_exit() {
+    show_banner();
+    show_closing_notice();
+    std::fflush(stdout);
+    std::exit(0);
+}
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -46,19 +56,42 @@ int read_int(const char* text) {
     return static_cast<int>(value);
 }
 
+int hint_separate_values(int argc, char** argv, std::FILE* to) {
+    int hints = 0;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const char* arg = argv[i];
+        const char* next = argv[i + 1];
+        if (arg == nullptr || next == nullptr) continue;
+        if (arg[0] != '-' || !takes_value(arg[1]) || arg[2] != '\0') continue;
+        // An empty word would give a one-word form identical to what was typed.
+        if (next[0] == '-' || next[0] == '\0') continue;
+        std::fprintf(to, "lumicord: %s takes its value in the same word: %s%s (\"%s\" alone is ignored).\n", arg, arg,
+                     next, next);
+        ++hints;
+    }
+    return hints;
+}
+
 void read_options(int argc, char** argv) {
     for (int i = argc - 1; i >= 1; --i) {
         const char* arg = argv[i];
-        if (arg == nullptr || arg[0] != '-' || arg[1] == '\0' || arg[1] == '-') continue;
+        if (arg == nullptr || arg[0] != '-' || arg[1] == '\0') continue;
+        if (arg[1] == '-') {
+            // Of the long forms only these two; any other is ignored.
+            if (std::strcmp(arg, "--help") == 0) show_help_and_exit();
+            if (std::strcmp(arg, "--version") == 0) {
+                show_version();
+                std::fflush(stdout);
+                std::exit(0);
+            }
+            continue;
+        }
         const char* value = arg + 2;
         switch (arg[1]) {
             case '?':
             case 'H':
             case 'h':
-                show_banner();
-                show_closing_notice();
-                std::fflush(stdout);
-                std::exit(0);
+                show_help_and_exit();
             case 'B':
             case 'b':
                 options.baud = read_long(value);

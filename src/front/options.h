@@ -1,6 +1,8 @@
 // The command-line settings.
 #pragma once
 
+#include <cstdio>
+
 namespace lumicord::front {
 
 struct options_record {
@@ -13,9 +15,17 @@ struct options_record {
 extern options_record options;
 
 // Fills options from the arguments, scanning from the last to the first so
-// that the leftmost of two equal options wins. A help request prints the
-// banner and the closing notice and exits with status 0.
+// that the leftmost of two equal options wins. A help request (-h, -H, -?
+// or --help) prints the banner and the closing notice and exits with status
+// 0; --version prints "lumicord <version>" and exits with status 0. Both
+// act where the scan meets them, so options to their right are in effect.
 void read_options(int argc, char** argv);
+
+// For every option that takes a value (-B, -C, -N, -V) written alone and
+// followed by a word that does not begin with "-", one line to the stream
+// naming the one-word form: the separate word is ignored, which a user
+// would not guess. Returns the number of lines written.
+int hint_separate_values(int argc, char** argv, std::FILE* to);
 
 // atoi and atol as the C library reads them, but a value beyond the type's
 // range saturates instead of being undefined.

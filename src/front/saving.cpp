@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <utility>
+
 #include "files/picture_files.h"
 #include "front/console.h"
 #include "link/camera.h"
@@ -12,15 +15,15 @@ namespace {
 
 // A full disk often shows only here, when the buffer is written out; an
 // earlier buffer that failed to go out leaves the error flag set.
-bool close_checked(std::FILE* stream) {
-    const bool flushed = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-    const bool closed = std::fclose(stream) == 0;
+bool close_checked(files::owned_stream& stream) {
+    const bool flushed = std::fflush(stream.get()) == 0 && std::ferror(stream.get()) == 0;
+    const bool closed = stream.close();
     return flushed && closed;
 }
 
 }  // namespace
 
-bool finish_picture_file(std::FILE* stream, const char* name) {
+bool finish_picture_file(files::owned_stream stream, const char* name) {
     if (close_checked(stream)) return true;
     ::unlink(name);
     return false;
@@ -28,22 +31,21 @@ bool finish_picture_file(std::FILE* stream, const char* name) {
 
 bool save_picture(int picture, long file_number, int shown_number) {
     const files::file_name name = files::picture_file_name(file_number);
-    std::FILE* stream = nullptr;
-    const files::create_result created = files::create_picture_file(name.data(), stream);
-    if (created == files::create_result::exists) {
+    files::created_file created = files::create_picture_file(name.data());
+    if (created.result == files::create_result::exists) {
         std::fputs("  Filename already exists!", stdout);
         return false;
     }
-    if (created == files::create_result::failed) {
+    if (created.result == files::create_result::failed) {
         std::fputs("  Can't open file!", stdout);
         return false;
     }
     std::putchar('\n');
-    int result = camlink::fetch_picture(picture, stream);
+    int result = camlink::fetch_picture(picture, created.stream.get());
     if (result != camlink::RES_OK) {
-        std::fclose(stream);
+        created.stream.close();
         ::unlink(name.data());
-    } else if (!finish_picture_file(stream, name.data())) {
+    } else if (!finish_picture_file(std::move(created.stream), name.data())) {
         result = camlink::RES_SAVE_ERROR;
     }
     if (result != camlink::RES_OK) {
@@ -55,13 +57,13 @@ bool save_picture(int picture, long file_number, int shown_number) {
 }
 
 void save_thumbnails() {
-    std::FILE* stream = files::create_replacement_file(files::THUMBNAIL_FILE_NAME);
-    if (stream == nullptr) {
+    files::owned_stream stream = files::create_replacement_file(files::THUMBNAIL_FILE_NAME);
+    if (!stream) {
         std::fputs("  Can't open file!", stdout);
         return;
     }
     std::putchar('\n');
-    int result = camlink::fetch_thumbnails(stream);
+    int result = camlink::fetch_thumbnails(stream.get());
     if (!close_checked(stream) && result == camlink::RES_OK) result = camlink::RES_SAVE_ERROR;
     if (result != camlink::RES_OK)
         report_result(result);

@@ -15,6 +15,9 @@
 namespace lumicord::front {
 
 void run_program(int argc, char** argv) {
+    // First of all, so that the hints come before any other output, a help
+    // banner included.
+    hint_separate_values(argc, argv, stderr);
     read_options(argc, argv);
     // A command file left from an earlier run would point the converter at
     // the wrong pictures.

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
 
 #include "link/line.h"
 #include "link/stop_request.h"
@@ -43,17 +45,32 @@ sigset_t stop_signal_set() {
     return set;
 }
 
-// Sleeps until fd is readable or a signal arrives; only while it sleeps
-// does it let the stop signals through. Returns what the wait returned.
-int wait_letting_signals_in(int fd, const sigset_t& during_wait) {
+// Sleeps until input_fd is readable, hangup_fd hangs up, the timeout passes
+// or a signal arrives; only while it sleeps does it let the stop signals
+// through. Returns the outcome, or nothing to wait again.
+std::optional<wait_outcome> wait_letting_signals_in(int input_fd, int hangup_fd, int timeout_ms,
+                                                    const sigset_t& during_wait) {
+    timespec timeout{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
+    timespec* limit = timeout_ms < 0 ? nullptr : &timeout;
 #if defined(LUMICORD_HAVE_PPOLL)
-    pollfd watch{fd, POLLIN, 0};
-    return ppoll(&watch, 1, nullptr, &during_wait);
+    std::array<pollfd, 2> watch{{{input_fd, POLLIN, 0}, {hangup_fd, 0, 0}}};
+    const int ready = ppoll(watch.data(), watch.size(), limit, &during_wait);
+    if (ready == 0) return wait_outcome::timed_out;
+    if (ready < 0) {
+        if (errno == EINTR) return std::nullopt;
+        return wait_outcome::ready;  // an error the read that follows will report
+    }
+    if (watch[1].revents != 0) return wait_outcome::hangup;
+    return wait_outcome::ready;
 #else
+    (void)hangup_fd;
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(fd, &readable);
-    return pselect(fd + 1, &readable, nullptr, nullptr, nullptr, &during_wait);
+    if (input_fd >= 0) FD_SET(input_fd, &readable);
+    const int ready = pselect(input_fd + 1, &readable, nullptr, nullptr, limit, &during_wait);
+    if (ready == 0) return wait_outcome::timed_out;
+    if (ready < 0 && errno == EINTR) return std::nullopt;
+    return wait_outcome::ready;
 #endif
 }
 
@@ -73,19 +90,20 @@ void install_stop_handlers() {
 
 int stop_signal() { return pending_signal; }
 
-bool wait_for_input(int fd) {
+wait_outcome wait_for(int input_fd, int hangup_fd, int timeout_ms) {
     const sigset_t stops = stop_signal_set();
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &stops, &previous);
     sigset_t during_wait = previous;
     for (int s : STOP_SIGNALS) sigdelset(&during_wait, s);
-    while (pending_signal == 0) {
-        const int ready = wait_letting_signals_in(fd, during_wait);
-        // Ready, at its end, or an error the read that follows will report.
-        if (ready > 0 || (ready < 0 && errno != EINTR)) break;
-    }
+    std::optional<wait_outcome> outcome;
+    // A signal that is not ours (and was let in) only starts the wait anew;
+    // the time it already took is not counted again, which only shortens a
+    // pause between looks at a device.
+    while (pending_signal == 0 && !outcome) outcome = wait_letting_signals_in(input_fd, hangup_fd, timeout_ms, during_wait);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    return pending_signal == 0;
+    if (pending_signal != 0) return wait_outcome::stopped;
+    return *outcome;
 }
 
 int begin_goodbye() {

@@ -16,11 +16,20 @@ void install_stop_handlers();
 // The signal that asked us to stop, or 0.
 int stop_signal();
 
-// Waits until fd has something to read or has reached its end. False when a
-// signal asked us to stop, also one that came just before the wait began:
-// the signals are held back while the request is tested and let through
-// only inside the wait, so none can slip in between and leave us blocked.
-bool wait_for_input(int fd);
+enum class wait_outcome {
+    ready,      // input_fd has something to read or has reached its end
+    stopped,    // a signal asked us to stop
+    hangup,     // hangup_fd reported a hang-up or an error
+    timed_out,
+};
+
+// Waits until input_fd has something to read, hangup_fd reports a hang-up
+// (only where ppoll exists; pselect cannot tell one), timeout_ms passes
+// (never when negative) or a stop signal arrives, also one that came just
+// before the wait began: the signals are held back while the request is
+// tested and let through only inside the wait, so none can slip in between
+// and leave us blocked. A descriptor of -1 is not watched.
+wait_outcome wait_for(int input_fd, int hangup_fd, int timeout_ms);
 
 // Called when the goodbye starts; returns the signal that asked us to stop,
 // or 0. From here on a further signal puts the device's settings back and

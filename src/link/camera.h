@@ -48,6 +48,10 @@ extern picture_info_array picture_info_table;
 
 // Connection (connection.cpp). device is the serial device's path.
 int camera_connect(const char* device, long baud);
+// After a lost line was opened again (reopen_line in line.h): finds the
+// camera, at 9600 or at the working speed when it kept its power, and moves
+// camera and line to the working speed, as camera_connect does.
+int camera_refind(long baud);
 void camera_disconnect();
 int query_status();  // status.cpp
 

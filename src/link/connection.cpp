@@ -62,14 +62,16 @@ int find_camera_left_at(long speed) {
     return result;
 }
 
-}  // namespace
-
-int camera_connect(const char* device, long baud) {
-    open_line(device, HOME_SPEED);
+// On a line open at 9600: finds the camera and moves camera and line to the
+// working speed for baud.
+int find_camera_and_switch(long baud) {
     const long speed = line_speed_for(baud);
     // Stage 1: is there a camera at 9600 at all?
     int result = send_command_tries(CMD_INIT, CONNECT_TRIES);
-    if (result == RES_NO_DATA && speed != HOME_SPEED) {
+    // Silence, also from a camera already known as a DC20 (when the line
+    // came back), for which silence carries a second bit.
+    const bool silence = (result & RES_NO_DATA) != 0;
+    if (silence && speed != HOME_SPEED && !line_lost()) {
         // Only silence: perhaps the camera is still at the working speed.
         // If it answers there, the middle stages have nothing left to do.
         const int left = find_camera_left_at(speed);
@@ -95,8 +97,26 @@ int camera_connect(const char* device, long baud) {
     return send_command_tries(CMD_INIT, CONNECT_TRIES);
 }
 
+}  // namespace
+
+int camera_connect(const char* device, long baud) {
+    open_line(device, HOME_SPEED);
+    return find_camera_and_switch(baud);
+}
+
+int camera_refind(long baud) {
+    // The new line starts at 9600, and so must the command that asks for it.
+    patch_baud_code(HOME_SPEED);
+    return find_camera_and_switch(baud);
+}
+
 void camera_disconnect() {
     if (line_state.fd < 0) return;
+    // Nothing reaches a camera behind a line that is gone.
+    if (line_lost()) {
+        close_line();
+        return;
+    }
     if (take_cut_exchange()) drop_leftovers();
     // Sent at whatever speed the line has now, so a camera that already
     // moved hears it; one left at 9600 by a failed connect ignores it. A

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "link/baud.h"
+#include "link/owned_descriptor.h"
 #include "link/port_driver.h"
 #include "link/stop_request.h"
 
@@ -73,56 +75,142 @@ void explain_permission(const char* device) {
     std::exit(-1);
 }
 
-// The device cannot be set up for the camera: say so, leave it as it was
-// and stop. failed_call names the system call that failed.
-[[noreturn]] void fail_setup(const char* device, int fd, const port_claim& claim, const char* failed_call) {
+// The device cannot be set up for the camera (it is already left as it
+// was): say so and stop.
+[[noreturn]] void fail_setup(const char* device, int error, const char* failed_call) {
+    errno = error;
     std::perror(failed_call);
     std::fprintf(stderr, "Could not init %s for camera access.\n", device);
-    release_port(fd, claim);
-    ::close(fd);
     std::exit(-1);
+}
+
+// The errors by which a device says it is no longer there.
+bool device_gone_error(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+// A failed call on the open line: a device that went away makes the line
+// lost, quietly (the front end says it once); anything else is reported.
+void report_line_failure(const char* failed_call) {
+    const int error = errno;
+    if (device_gone_error(error)) {
+        line_state.gone = true;
+        return;
+    }
+    errno = error;
+    std::perror(failed_call);
+}
+
+// Parity is the one setting a pseudo-terminal cannot keep: Linux drops
+// PARENB, and the C library then reports EINVAL for a change that
+// otherwise took effect. Only that difference is forgiven.
+bool took_effect_but_parity(int fd, const termios& wanted) {
+    termios now{};
+    if (tcgetattr(fd, &now) != 0) return false;
+    constexpr tcflag_t PARITY = PARENB | PARODD;
+    return now.c_iflag == wanted.c_iflag && now.c_oflag == wanted.c_oflag && now.c_lflag == wanted.c_lflag &&
+           (now.c_cflag & ~PARITY) == (wanted.c_cflag & ~PARITY) && cfgetispeed(&now) == cfgetispeed(&wanted) &&
+           cfgetospeed(&now) == cfgetospeed(&wanted) && now.c_cc[VMIN] == wanted.c_cc[VMIN] &&
+           now.c_cc[VTIME] == wanted.c_cc[VTIME];
+}
+
+// tcsetattr, forgiving a device that cannot keep parity; errno as it left it.
+int apply_settings(int fd, const termios& wanted) {
+    if (tcsetattr(fd, TCSANOW, &wanted) == 0) return 0;
+    if (errno != EINVAL) return -1;
+    if (took_effect_but_parity(fd, wanted)) return 0;
+    errno = EINVAL;
+    return -1;
+}
+
+// Devices whose driver has no locks (some network and virtual ports) answer
+// flock with one of these; the exclusive hold still keeps others out.
+bool lock_unsupported(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL; }
+
+// Why a set-up failed: the system call and its errno.
+struct set_up_failure {
+    const char* failed_call = nullptr;
+    int error = 0;
+};
+
+// Opens device and makes it the line at 9600 baud; on failure the device is
+// left as it was and closed.
+set_up_failure set_up_line(const char* device) {
+    // O_NONBLOCK keeps the open from waiting for a carrier that a three-wire
+    // camera cable never raises; it is cleared before any I/O so reads block
+    // with the line's timeout. O_NOCTTY keeps the device from becoming our
+    // controlling terminal, O_CLOEXEC from passing to a program we start.
+    owned_descriptor fd(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return {"open", errno};
+    // Two programs on one line would corrupt each other's transfers.
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && !lock_unsupported(errno)) return {"flock", errno};
+    const port_claim claim = claim_port(fd.get());
+    const auto give_back = [&](const char* failed_call) {
+        const int error = errno;
+        release_port(fd.get(), claim);
+        return set_up_failure{failed_call, error};
+    };
+    // Left non-blocking, every read would return at once: every timeout of
+    // the protocol would be gone and the camera would look absent.
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return give_back("fcntl");
+
+    const termios working = build_working_settings();
+    termios saved{};
+    const bool saved_valid = tcgetattr(fd.get(), &saved) == 0;
+    if (apply_settings(fd.get(), working) != 0) return give_back("tcsetattr");
+    // What an earlier run left unread (the rest of a block, when it was
+    // killed mid-transfer) is no answer to anything we will ask.
+    tcflush(fd.get(), TCIFLUSH);
+    line_state.working = working;
+    line_state.saved = saved;
+    line_state.saved_valid = saved_valid;
+    line_state.claim = claim;
+    line_state.gone = false;
+    line_state.fd = fd.release();
+    return {};
 }
 
 }  // namespace
 
 void open_line(const char* device, long baud) {
     line_state.device_path = device;
-    // O_NONBLOCK keeps the open from waiting for a carrier that a three-wire
-    // camera cable never raises; it is cleared before any I/O so reads block
-    // with the line's timeout. O_NOCTTY keeps the device from becoming our
-    // controlling terminal, O_CLOEXEC from passing to a program we start.
-    const int fd = ::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) fail_open(device, errno, "open");
-    // Two programs on one line would corrupt each other's transfers.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        fail_open(device, error, "flock");
+    const set_up_failure failure = set_up_line(device);
+    if (failure.failed_call != nullptr) {
+        const bool opening = std::strcmp(failure.failed_call, "open") == 0 ||
+                             std::strcmp(failure.failed_call, "flock") == 0;
+        if (opening) fail_open(device, failure.error, failure.failed_call);
+        fail_setup(device, failure.error, failure.failed_call);
     }
-    const port_claim claim = claim_port(fd);
-    // Left non-blocking, every read would return at once: every timeout of
-    // the protocol would be gone and the camera would look absent.
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) fail_setup(device, fd, claim, "fcntl");
-
-    line_state.working = build_working_settings();
-    line_state.saved_valid = tcgetattr(fd, &line_state.saved) == 0;
-    if (tcsetattr(fd, TCSANOW, &line_state.working) != 0) fail_setup(device, fd, claim, "tcsetattr");
-    line_state.claim = claim;
-    line_state.fd = fd;
     set_line_speed(baud);
+}
+
+bool reopen_line() {
+    if (line_state.fd >= 0 || line_state.device_path == nullptr) return false;
+    return set_up_line(line_state.device_path).failed_call == nullptr;
+}
+
+bool line_lost() { return line_state.gone; }
+
+int line_hangup_descriptor() { return line_state.gone ? -1 : line_state.fd; }
+
+bool line_hung_up() {
+    if (line_state.fd < 0) return line_state.gone;
+    if (line_state.gone) return true;
+    pollfd watch{line_state.fd, 0, 0};
+    if (poll(&watch, 1, 0) == 1 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) line_state.gone = true;
+    return line_state.gone;
 }
 
 void set_line_speed(long baud) {
     const speed_t speed = speed_constant(line_speed_for(baud));
     cfsetospeed(&line_state.working, speed);
     cfsetispeed(&line_state.working, speed);
-    if (tcsetattr(line_state.fd, TCSANOW, &line_state.working) != 0) std::perror("tcsetattr");
+    if (line_state.gone) return;
+    if (apply_settings(line_state.fd, line_state.working) != 0) report_line_failure("tcsetattr");
 }
 
 void restore_device() {
     const int fd = line_state.fd;
-    if (fd < 0) return;
+    if (fd < 0 || line_state.gone) return;
     if (line_state.saved_valid) tcsetattr(fd, TCSANOW, &line_state.saved);
     release_port(fd, line_state.claim);
 }
@@ -139,7 +227,8 @@ void close_line() {
 }
 
 void send_byte(std::uint8_t byte) {
-    if (::write(line_state.fd, &byte, 1) != 1) std::perror("write");
+    if (line_state.gone) return;
+    if (::write(line_state.fd, &byte, 1) != 1) report_line_failure("write");
 }
 
 long read_line(std::uint8_t* buffer, std::size_t count) {
@@ -150,7 +239,17 @@ long read_line(std::uint8_t* buffer, std::size_t count) {
         errno = EINTR;
         return -1;
     }
-    return static_cast<long>(::read(line_state.fd, buffer, count));
+    if (line_state.gone) return 0;
+    const long got = static_cast<long>(::read(line_state.fd, buffer, count));
+    if (got < 0 && device_gone_error(errno)) {
+        line_state.gone = true;
+        return 0;
+    }
+    // Silence ends a read only after the line's timeout; an end at once may
+    // be a device that is gone, which poll then confirms. A short read alone
+    // is no proof: some systems end reads at once on a port without carrier.
+    if (got == 0) line_hung_up();
+    return got;
 }
 
 }  // namespace lumicord::camlink

@@ -16,6 +16,10 @@ inline std::string banner_text(long baud) {
            "            |----Baud xxxxx (<9600>,19200,38400,57600,115200)\n";
 }
 
+// What --version prints: the program's name and the version the build was
+// given, the one the banner shows too.
+inline std::string version_line() { return std::string("lumicord ") + LUMICORD_VERSION_NUMBER + "\n"; }
+
 inline std::string menu_text() {
     return "\n"
            "COMMANDS: \n"

@@ -68,15 +68,6 @@ inline std::string saved_picture(int picture, const std::string& name, bool low_
     return text;
 }
 
-// The lines on standard error other than the pseudo-terminal's expected
-// complaint about an unchanged parity flag.
-inline std::string unexpected_errors(const std::string& err) {
-    std::string rest;
-    for (const std::string& line : lines_of(err))
-        if (line != "tcsetattr: Invalid argument") rest += line + "\n";
-    return rest;
-}
-
 inline std::vector<unsigned char> picture_bytes(const sim::stored_picture& picture) {
     const std::vector<std::uint8_t> data = sim::picture_data(picture);
     return {data.begin(), data.end()};

@@ -45,4 +45,11 @@ std::vector<unsigned char> read_file(const std::filesystem::path& path) {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::size_t open_descriptor_count() {
+    // The listing's own descriptor is counted every time alike.
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
 }  // namespace lumicord::testing

@@ -40,4 +40,8 @@ private:
 
 std::vector<unsigned char> read_file(const std::filesystem::path& path);
 
+// How many descriptors this process has open now: equal before and after
+// a call that must not leave one behind.
+std::size_t open_descriptor_count();
+
 }  // namespace lumicord::testing

@@ -1,0 +1,42 @@
+// A simulated camera behind a fixed name, as /dev/serial/by-id/... is for a
+// USB-serial adapter: when its line comes back after a hang-up, on a new
+// pseudo-terminal, the name leads there.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "sim/camera_sim.h"
+#include "sim/device_link.h"
+
+namespace lumicord::testing {
+
+class unpluggable_camera {
+public:
+    unpluggable_camera(sim::camera_config camera, sim::fault_config faults, const std::filesystem::path& name)
+        : sim_(std::move(camera), faults), name_(name.string()) {
+        const std::string failure = link_.make(sim_.device_path(), name_);
+        if (!failure.empty()) throw std::runtime_error(failure);
+        // Gone while hung up, as an unplugged adapter's names are.
+        sim_.on_terminal_change([this](const std::string& path) {
+            if (path.empty())
+                link_.remove();
+            else
+                link_.retarget(path);
+        });
+    }
+    unpluggable_camera(const unpluggable_camera&) = delete;
+    unpluggable_camera& operator=(const unpluggable_camera&) = delete;
+
+    sim::camera_sim& sim() { return sim_; }
+    // The name to give the program with -C.
+    const std::string& name() const { return name_; }
+
+private:
+    sim::device_link link_;  // outlives the simulator's thread, which retargets it
+    sim::camera_sim sim_;
+    std::string name_;
+};
+
+}  // namespace lumicord::testing
