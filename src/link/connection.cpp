@@ -63,15 +63,16 @@ int find_camera_left_at(long speed) {
 }
 
 // On a line open at 9600: finds the camera and moves camera and line to the
-// working speed for baud.
-int find_camera_and_switch(long baud) {
+// working speed for baud; after silence at 9600 asks at the working speed
+// too, unless that was asked already.
+int find_camera_and_switch(long baud, bool asked_at_speed) {
     const long speed = line_speed_for(baud);
     // Stage 1: is there a camera at 9600 at all?
     int result = send_command_tries(CMD_INIT, CONNECT_TRIES);
     // Silence, also from a camera already known as a DC20 (when the line
     // came back), for which silence carries a second bit.
     const bool silence = (result & RES_NO_DATA) != 0;
-    if (silence && speed != HOME_SPEED && !line_lost()) {
+    if (silence && speed != HOME_SPEED && !asked_at_speed && !line_lost()) {
         // Only silence: perhaps the camera is still at the working speed.
         // If it answers there, the middle stages have nothing left to do.
         const int left = find_camera_left_at(speed);
@@ -101,13 +102,22 @@ int find_camera_and_switch(long baud) {
 
 int camera_connect(const char* device, long baud) {
     open_line(device, HOME_SPEED);
-    return find_camera_and_switch(baud);
+    return find_camera_and_switch(baud, false);
 }
 
 int camera_refind(long baud) {
-    // The new line starts at 9600, and so must the command that asks for it.
+    const long speed = line_speed_for(baud);
+    // A line that came back is most often an adapter plugged in again,
+    // behind which the camera kept its power and its working speed: asked
+    // there first, it is back in a moment instead of after the search at
+    // 9600.
+    if (speed != HOME_SPEED) {
+        const int left = find_camera_left_at(speed);
+        if (left == RES_USER_BREAK) return left;
+        if (left == RES_OK) return send_command_tries(CMD_INIT, CONNECT_TRIES);
+    }
     patch_baud_code(HOME_SPEED);
-    return find_camera_and_switch(baud);
+    return find_camera_and_switch(baud, true);
 }
 
 void camera_disconnect() {
