@@ -21,6 +21,7 @@
 #include "sim/camera_sim.h"
 #include "sim/make_pipe.h"
 #include "sim/protocol.h"
+#include "tests/support/child_process.h"
 
 namespace lumicord::bench {
 
@@ -83,6 +84,7 @@ bool exchange_command(int fd, const std::array<std::uint8_t, 8>& command, long& 
 }
 
 [[noreturn]] void run_client(const client_plan& plan) {
+    testing::start_signals_afresh();
     const sched_param ordinary{};
     ::sched_setscheduler(0, SCHED_OTHER, &ordinary);
     ::prctl(PR_SET_TIMERSLACK, USUAL_TIMER_SLACK_NS, 0, 0, 0);

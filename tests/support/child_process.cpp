@@ -69,6 +69,18 @@ void read_into(int& fd, std::string& text) {
 
 }  // namespace
 
+void start_signals_afresh() {
+    // Whatever the test runner ignores or blocks (a shell's trap, nohup, a
+    // runner that ignores SIGINT while it waits) must not reach the child.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigemptyset(&default_action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::sigaction(s, &default_action, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 child_process::child_process(const child_setup& setup) {
     if (setup.argv.empty()) throw std::invalid_argument("no program to run");
     // A child that ends before reading all its input must not end us.
@@ -115,10 +127,7 @@ child_process::child_process(const child_setup& setup) {
             if (::setrlimit(RLIMIT_FSIZE, &file_limit) != 0) ::_exit(127);
         }
         if (setup.realtime_priority > 0) ::sched_setscheduler(0, SCHED_FIFO, &priority);
-        ::signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        ::sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        start_signals_afresh();
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }

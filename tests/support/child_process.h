@@ -2,8 +2,10 @@
 // start one: its standard input is fed from the text sent to it (or comes
 // from a file), its output and errors are collected as they come, and its
 // end is awaited with a deadline and read back with the resources it used.
-// It starts as from a shell: default action for a broken pipe, no signals
-// blocked. Nothing here depends on the test framework.
+// It starts the same whatever the test runner's own signal settings: with
+// the default action for SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGQUIT, and
+// no signal blocked (a test that wants one ignored says so, e.g. by running
+// the program through nohup). Nothing here depends on the test framework.
 #pragma once
 
 #include <sys/resource.h>
@@ -38,6 +40,11 @@ struct child_end {
     rusage usage{};
     child_clock::time_point ended;
 };
+
+// The signal start of every child, for a child made by fork outside
+// child_process as well. Async-signal-safe: fit for the child of a fork in
+// a process with threads.
+void start_signals_afresh();
 
 class child_process {
 public:
