@@ -140,7 +140,7 @@ TEST_P(signal_at_prompt, says_goodbye_at_once_with_the_signal_in_the_status) {
 }
 
 INSTANTIATE_TEST_SUITE_P(interrupt_e2e, signal_at_prompt, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
-                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+                         [](const auto& info) { return signal_name(info.param); });
 
 TEST(interrupt_e2e, a_second_signal_while_saying_goodbye_restores_the_device_and_ends_at_once) {
     // The first signal stops picture 2 in mid-stream; the goodbye then lets

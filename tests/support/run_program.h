@@ -53,6 +53,10 @@ struct program_result {
 
 program_result run_program(const program_run& run);
 
+// The name of a signal the tests send, without "SIG" ("INT"); the number
+// itself for any other.
+std::string signal_name(int signal_number);
+
 // The lumicord binary with these arguments. With the environment variable
 // LUMICORD_VALGRIND set (non-empty), run_program runs the lumicord binary
 // under valgrind, which turns any memory error into exit status 99.
