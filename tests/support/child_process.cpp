@@ -122,6 +122,7 @@ child_process::child_process(const child_setup& setup) {
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         if (!setup.cwd.empty() && ::chdir(setup.cwd.c_str()) != 0) ::_exit(127);
+        if (setup.remove_cwd && ::rmdir(setup.cwd.c_str()) != 0) ::_exit(127);
         if (setup.file_size_limit > 0) {
             ::signal(SIGXFSZ, SIG_IGN);
             if (::setrlimit(RLIMIT_FSIZE, &file_limit) != 0) ::_exit(127);

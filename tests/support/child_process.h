@@ -23,6 +23,9 @@ using child_clock = std::chrono::steady_clock;
 struct child_setup {
     std::vector<std::string> argv;         // argv[0] is the file run (a path; PATH is not searched)
     std::string cwd;                       // working directory; empty = the parent's
+    // The working directory (an empty one, by its absolute path) is removed
+    // once the child is in it: nobody, not even root, can make a file there.
+    bool remove_cwd = false;
     std::vector<std::string> environment;  // "NAME=value", over the parent's own
     std::string input_path;                // standard input from this file; empty = a pipe fed by send()
     std::string error_path;                // standard error into this file (made afresh); empty = collected

@@ -61,6 +61,7 @@ program_result run_program(const program_run& run) {
     setup.argv.push_back(run.binary);
     setup.argv.insert(setup.argv.end(), run.args.begin(), run.args.end());
     setup.cwd = run.cwd;
+    setup.remove_cwd = run.remove_cwd;
     setup.environment = run.environment;
     setup.input_path = run.input_path;
     setup.file_size_limit = run.file_size_limit;
