@@ -1,10 +1,13 @@
 #include "tests/support/scratch_dir.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <algorithm>
 
 namespace lumicord::testing {
 
@@ -43,6 +46,16 @@ scoped_cwd::~scoped_cwd() {
 std::vector<unsigned char> read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::FILE* full_disk_stream() {
+    std::signal(SIGPIPE, SIG_IGN);
+    int fds[2];
+    if (::pipe(fds) != 0) return nullptr;
+    ::close(fds[0]);
+    std::FILE* stream = ::fdopen(fds[1], "wb");
+    if (stream == nullptr) ::close(fds[1]);
+    return stream;
 }
 
 }  // namespace lumicord::testing

@@ -1,6 +1,7 @@
 // A fresh directory for one test, removed afterwards.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -39,5 +40,11 @@ private:
 };
 
 std::vector<unsigned char> read_file(const std::filesystem::path& path);
+
+// A stream that refuses every write, as a full disk does: the writing end of
+// a pipe whose reader is gone (Linux's /dev/full is not on every system).
+// SIGPIPE is ignored from the first call on, so that the write fails
+// instead of ending the test. Null when no pipe could be made.
+std::FILE* full_disk_stream();
 
 }  // namespace lumicord::testing
