@@ -1,8 +1,8 @@
 // Lets the simulated camera keep time as hardware does while it shares the
 // processor with the program under test and whatever else runs: real-time
-// priority where the system allows it, and timers without slack. Threads
-// and processes started within the scope inherit both; its end gives the
-// current thread its own back.
+// priority where the system allows it, and timers without slack where a
+// process may choose that (Linux). Threads and processes started within the
+// scope inherit both; its end gives the current thread its own back.
 #pragma once
 
 #include <sched.h>
