@@ -22,7 +22,9 @@ public:
 private:
     int policy_ = SCHED_OTHER;
     sched_param param_{};
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
     int slack_ = 0;
+#endif
     bool realtime_ = false;
 };
 
