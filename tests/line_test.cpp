@@ -51,15 +51,6 @@ int closed_descriptor() {
     return fd;
 }
 
-std::string regex_quoted(const std::string& text) {
-    std::string quoted;
-    for (char c : text) {
-        if (std::strchr(".[]()*+?{}|^$\\", c) != nullptr) quoted += '\\';
-        quoted += c;
-    }
-    return quoted;
-}
-
 // Opens path the way an ordinary user's program would (root may open a
 // device held exclusively): 0 when that works, else the open's errno.
 int error_opening_as_a_user(const std::string& path) {
@@ -212,6 +203,17 @@ TEST(read_line_test, returns_nothing_after_the_line_timeout) {
     EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
     EXPECT_GE(seconds_since(start), 1.4);
 }
+
+#if defined(LUMICORD_HAVE_SECCOMP)
+std::string regex_quoted(const std::string& text) {
+    std::string quoted;
+    for (char c : text) {
+        if (std::strchr(".[]()*+?{}|^$\\", c) != nullptr) quoted += '\\';
+        quoted += c;
+    }
+    return quoted;
+}
+#endif
 
 TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
     // With O_NONBLOCK still set every read would return at once and the
