@@ -83,8 +83,10 @@ bool exchange_command(int fd, const std::array<std::uint8_t, 8>& command, long& 
 
 [[noreturn]] void run_client(const client_plan& plan) {
     testing::start_signals_afresh();
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
     const sched_param ordinary{};
     ::sched_setscheduler(0, SCHED_OTHER, &ordinary);
+#endif
 #if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
     ::prctl(PR_SET_TIMERSLACK, USUAL_TIMER_SLACK_NS, 0, 0, 0);
 #endif

@@ -307,8 +307,11 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
     r << "- Camera: the simulator, paced at the line's rate (11 bits a byte) in 16-byte bursts, hearing the host's\n"
          "  bytes a byte-time after they are written and answering "
       << s.latency_us << " µs after it heard; its thread "
-      << (realtime ? "at real-time priority" : "at ordinary priority (real-time was refused)")
-      << " with exact timers. The program at "
+      << (realtime ? "at real-time priority" : "at ordinary priority (real-time was refused, or is not to be had here)")
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
+      << " with exact timers"
+#endif
+      << ". The program at "
       << (s.realtime_program ? "real-time priority too (a diagnostic run, not how users run it)" : "ordinary priority")
       << ".\n";
     r << "- Line minimum: every byte both ways at its line speed, 13/128 s before each command, the camera's\n"

@@ -70,6 +70,9 @@ int main() {
     return static_cast<int>(at) + SYS_fcntl + SECCOMP_RET_ERRNO + SECCOMP_RET_DATA + AUDIT_ARCH_X86_64 +
            prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) + prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
 }]] LUMICORD_HAVE_SECCOMP)
+# sched_setscheduler (not in macOS or OpenBSD), with which the benchmark
+# gives the simulated camera, and on request the program, real-time priority.
+check_cxx_symbol_exists(sched_setscheduler "sched.h" LUMICORD_HAVE_SCHED_SETSCHEDULER)
 # The timer slack of prctl (Linux), which the benchmark takes away from the
 # simulated camera so that it keeps time as hardware does.
 check_cxx_symbol_exists(PR_SET_TIMERSLACK "sys/prctl.h" LUMICORD_HAVE_PR_SET_TIMERSLACK)
@@ -86,7 +89,7 @@ int main() {
 }]] LUMICORD_HAVE_SCHED_SETAFFINITY)
 
 add_library(lumicord_test_platform INTERFACE)
-foreach(feature SECCOMP PR_SET_TIMERSLACK SCHED_SETAFFINITY)
+foreach(feature SECCOMP SCHED_SETSCHEDULER PR_SET_TIMERSLACK SCHED_SETAFFINITY)
   if(LUMICORD_HAVE_${feature})
     target_compile_definitions(lumicord_test_platform INTERFACE LUMICORD_HAVE_${feature}=1)
   endif()

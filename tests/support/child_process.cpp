@@ -104,8 +104,10 @@ child_process::child_process(const child_setup& setup) {
         if (err[1] < 0) throw std::runtime_error(setup.error_path + ": " + std::strerror(errno));
     }
     const rlimit file_limit{static_cast<rlim_t>(setup.file_size_limit), static_cast<rlim_t>(setup.file_size_limit)};
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
     sched_param priority{};
     priority.sched_priority = setup.realtime_priority;
+#endif
 
     started_ = child_clock::now();
     pid_ = ::fork();
@@ -127,7 +129,9 @@ child_process::child_process(const child_setup& setup) {
             ::signal(SIGXFSZ, SIG_IGN);
             if (::setrlimit(RLIMIT_FSIZE, &file_limit) != 0) ::_exit(127);
         }
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
         if (setup.realtime_priority > 0) ::sched_setscheduler(0, SCHED_FIFO, &priority);
+#endif
         start_signals_afresh();
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);

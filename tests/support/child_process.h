@@ -32,7 +32,8 @@ struct child_setup {
     // A limit on the size of any file the child writes (RLIMIT_FSIZE), with
     // SIGXFSZ ignored so that the write fails as on a full disk; 0 = none.
     long file_size_limit = 0;
-    // Real-time (SCHED_FIFO) priority, where the system allows it; 0 = ordinary.
+    // Real-time (SCHED_FIFO) priority, where the system has sched_setscheduler
+    // (not macOS or OpenBSD) and allows it; 0 = ordinary.
     int realtime_priority = 0;
 };
 
