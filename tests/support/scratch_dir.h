@@ -1,4 +1,5 @@
-// A fresh directory for one test, removed afterwards.
+// A fresh directory for one test, removed afterwards; a file read whole; a
+// stream that refuses every write.
 #pragma once
 
 #include <cstdio>
