@@ -3,6 +3,7 @@
 # LUMICORD_HAVE_* definitions through the interface target lumicord_platform;
 # each of them is a cache entry, so -DLUMICORD_HAVE_PIPE2=0 (say) makes a
 # build take the fallback on a system that has the call.
+include(CheckCXXSourceCompiles)
 include(CheckCXXSymbolExists)
 include(CheckIncludeFiles)
 
@@ -14,6 +15,17 @@ check_cxx_symbol_exists(ppoll "poll.h;signal.h" LUMICORD_HAVE_PPOLL)
 check_cxx_symbol_exists(clock_nanosleep "time.h" LUMICORD_HAVE_CLOCK_NANOSLEEP)
 # pipe2 makes a pipe with its flags set; without it, pipe and then fcntl.
 check_cxx_symbol_exists(pipe2 "fcntl.h;unistd.h" LUMICORD_HAVE_PIPE2)
+
+# The driver's serial flags (TIOCGSERIAL and ASYNC_LOW_LATENCY, Linux), with
+# which a USB-serial adapter is asked for low latency; without them the
+# program runs at the adapter's own latency.
+check_cxx_source_compiles([[
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+int main() {
+    serial_struct serial{};
+    return ioctl(0, TIOCGSERIAL, &serial) + TIOCSSERIAL + (serial.flags & ASYNC_LOW_LATENCY);
+}]] LUMICORD_HAVE_SERIAL_FLAGS)
 
 # openpty, for the simulator: declared in <pty.h> (Linux), <util.h> (macOS,
 # NetBSD, OpenBSD) or <libutil.h> (FreeBSD, DragonFly); defined in the C
@@ -43,7 +55,7 @@ if(NOT LUMICORD_OPENPTY_IN_LIBC)
 endif()
 
 add_library(lumicord_platform INTERFACE)
-foreach(feature PPOLL CLOCK_NANOSLEEP PIPE2 PTY_H UTIL_H LIBUTIL_H)
+foreach(feature PPOLL CLOCK_NANOSLEEP PIPE2 SERIAL_FLAGS PTY_H UTIL_H LIBUTIL_H)
   if(LUMICORD_HAVE_${feature})
     target_compile_definitions(lumicord_platform INTERFACE LUMICORD_HAVE_${feature}=1)
   endif()
