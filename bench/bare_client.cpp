@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
 #include <sys/prctl.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -11,16 +13,17 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <stdexcept>
 
 #include "bench/camera_timing.h"
 #include "bench/line_budget.h"
+#include "link/pause.h"
 #include "sim/camera_data.h"
 #include "sim/camera_sim.h"
 #include "sim/make_pipe.h"
 #include "sim/protocol.h"
+#include "tests/support/child_process.h"
 
 namespace lumicord::bench {
 
@@ -28,12 +31,13 @@ namespace {
 
 using clock = std::chrono::steady_clock;
 
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
 constexpr unsigned long USUAL_TIMER_SLACK_NS = 50'000;
+#endif
 constexpr cc_t READ_TIMEOUT_DECISECONDS = 15;
 constexpr std::size_t BLOCK_WITH_CHECKSUM = 1025;
 constexpr int HIGH_RES_BLOCKS = 122;
 constexpr int LOW_RES_BLOCKS = 61;
-constexpr long PAUSE_NS = 1'000'000'000L * 13 / 128;
 
 termios raw_settings(speed_t speed) {
     termios t{};
@@ -58,12 +62,6 @@ struct client_plan {
     int blocks = 0;
 };
 
-void pause_for_command() {
-    timespec t{0, PAUSE_NS};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &t, &t) != 0) {
-    }
-}
-
 bool read_exact(int fd, std::uint8_t* buffer, std::size_t count, long& reads) {
     std::size_t got = 0;
     while (got < count) {
@@ -76,16 +74,22 @@ bool read_exact(int fd, std::uint8_t* buffer, std::size_t count, long& reads) {
 }
 
 bool exchange_command(int fd, const std::array<std::uint8_t, 8>& command, long& reads) {
-    pause_for_command();
+    // The program's own pause before every command.
+    camlink::pause(100);
     if (::write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return false;
     std::uint8_t ack = 0;
     return read_exact(fd, &ack, 1, reads);
 }
 
 [[noreturn]] void run_client(const client_plan& plan) {
+    testing::start_signals_afresh();
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
     const sched_param ordinary{};
     ::sched_setscheduler(0, SCHED_OTHER, &ordinary);
+#endif
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
     ::prctl(PR_SET_TIMERSLACK, USUAL_TIMER_SLACK_NS, 0, 0, 0);
+#endif
     long reads = 0;
     const int fd = plan.line;
     if (!exchange_command(fd, plan.init, reads)) ::_exit(2);

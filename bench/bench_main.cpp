@@ -259,15 +259,18 @@ std::string machine_text() {
     std::ostringstream m;
     utsname u{};
     ::uname(&u);
-    m << sysconf(_SC_NPROCESSORS_ONLN) << " processors (nproc), " << first_line_of("/proc/cpuinfo", "model name") << ", "
-      << u.sysname << " " << u.release << " " << u.machine;
+    // The processor's model is read from Linux's /proc; elsewhere it is left out.
+    const std::string model = first_line_of("/proc/cpuinfo", "model name");
+    m << sysconf(_SC_NPROCESSORS_ONLN) << " processors (nproc), " << (model.empty() ? "" : model + ", ") << u.sysname
+      << " " << u.release << " " << u.machine;
     return m.str();
 }
 
+// From Linux's /proc; "not known" elsewhere.
 std::string load_average() {
     std::ifstream in("/proc/loadavg");
     std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
+    if (!(in >> one >> five >> fifteen)) return "not known";
     return one + " " + five + " " + fifteen;
 }
 
@@ -298,13 +301,17 @@ void write_report(const settings& s, const std::vector<case_result>& results, co
              "  inter-processor interrupt whose price on a virtual machine swings tenfold from run to run, and the\n"
              "  processor time of the same work with it.\n";
     else
-        r << "- Not pinned to one processor (refused): processor times may swing from run to run.\n";
+        r << "- Not pinned to one processor (refused, or no sched_setaffinity here): processor times may swing from\n"
+             "  run to run.\n";
     r << "- Load average (1, 5, 15 min) before: " << load_before << "; after: " << load_average() << ".\n";
     r << "- Camera: the simulator, paced at the line's rate (11 bits a byte) in 16-byte bursts, hearing the host's\n"
          "  bytes a byte-time after they are written and answering "
       << s.latency_us << " µs after it heard; its thread "
-      << (realtime ? "at real-time priority" : "at ordinary priority (real-time was refused)")
-      << " with exact timers. The program at "
+      << (realtime ? "at real-time priority" : "at ordinary priority (real-time was refused, or is not to be had here)")
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
+      << " with exact timers"
+#endif
+      << ". The program at "
       << (s.realtime_program ? "real-time priority too (a diagnostic run, not how users run it)" : "ordinary priority")
       << ".\n";
     r << "- Line minimum: every byte both ways at its line speed, 13/128 s before each command, the camera's\n"
@@ -451,8 +458,10 @@ bool parse(int argc, char** argv, settings& s) {
 // threads and every child inherit it: on a virtual machine a wake-up across
 // processors costs an inter-processor interrupt whose price swings tenfold
 // from run to run, and the processor time of the same work with it. The
-// processor is the first one this process may use; -1 when none would do.
+// processor is the first one this process may use; -1 when none would do, or
+// where the system has no sched_setaffinity.
 int pin_to_one_processor() {
+#if defined(LUMICORD_HAVE_SCHED_SETAFFINITY)
     cpu_set_t allowed;
     CPU_ZERO(&allowed);
     if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
@@ -463,6 +472,7 @@ int pin_to_one_processor() {
         CPU_SET(cpu, &one);
         return sched_setaffinity(0, sizeof one, &one) == 0 ? cpu : -1;
     }
+#endif
     return -1;
 }
 

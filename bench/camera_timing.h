@@ -1,8 +1,8 @@
 // Lets the simulated camera keep time as hardware does while it shares the
 // processor with the program under test and whatever else runs: real-time
-// priority where the system allows it, and timers without slack. Threads
-// and processes started within the scope inherit both; its end gives the
-// current thread its own back.
+// priority where the system has it (not macOS or OpenBSD) and allows it, and
+// timers without slack where a process may choose that (Linux). Threads and processes started within the
+// scope inherit both; its end gives the current thread its own back.
 #pragma once
 
 #include <sched.h>
@@ -20,9 +20,13 @@ public:
     bool realtime() const { return realtime_; }
 
 private:
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
     int policy_ = SCHED_OTHER;
     sched_param param_{};
+#endif
+#if defined(LUMICORD_HAVE_PR_SET_TIMERSLACK)
     int slack_ = 0;
+#endif
     bool realtime_ = false;
 };
 

@@ -152,13 +152,20 @@ TEST_F(download_command_test, a_dangling_link_is_never_written_through) {
     EXPECT_EQ(dir_.names(), (names{"dc_001.dc2", "dc_002.dc2"}));
 }
 
-// The process table lets nobody create files in it, not even root.
+// A working directory that has been removed takes no new file, not even
+// from root.
 TEST_F(download_command_test, a_file_that_cannot_be_created_stops_the_command) {
     sim::camera_sim sim(sim::camera_with_pictures(2));
-    const program_result d = finish(run_program(session(sim, "/proc", "d\n")));
+    const auto in_a_removed_directory = [&](const std::string& keys) {
+        const scratch_dir gone;
+        program_run run = session(sim, gone.path(), keys);
+        run.remove_cwd = true;
+        return finish(run_program(run));
+    };
+    const program_result d = in_a_removed_directory("d\n");
     EXPECT_EQ(d.exit_status, 0);
     EXPECT_EQ(after_startup(d.out), PROMPT + "  Can't open file!" + PROMPT + CLOSING_NOTICE);
-    const program_result x = finish(run_program(session(sim, "/proc", "x\n")));
+    const program_result x = in_a_removed_directory("x\n");
     EXPECT_EQ(x.exit_status, 1);
     EXPECT_EQ(after_startup(x.out), PROMPT + "  Can't open file!" + CLOSING_NOTICE);
 }

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "tests/support/front_session.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
+#include "tests/support/path_search.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
@@ -140,7 +142,7 @@ TEST_P(signal_at_prompt, says_goodbye_at_once_with_the_signal_in_the_status) {
 }
 
 INSTANTIATE_TEST_SUITE_P(interrupt_e2e, signal_at_prompt, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
-                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+                         [](const auto& info) { return signal_name(info.param); });
 
 TEST(interrupt_e2e, a_second_signal_while_saying_goodbye_restores_the_device_and_ends_at_once) {
     // The first signal stops picture 2 in mid-stream; the goodbye then lets
@@ -192,15 +194,18 @@ TEST(interrupt_e2e, a_signal_in_video_mode_deletes_the_frame_being_fetched) {
 }
 
 TEST(interrupt_e2e, a_reader_that_goes_away_stops_the_program_as_a_signal_does) {
-    // head takes one byte of the start-up text and leaves; the next output
-    // after "s" then meets a broken pipe while the camera runs at 38400.
+    // head takes the first line of the start-up text and leaves; the next
+    // output after "s" then meets a broken pipe while the camera runs at
+    // 38400.
+    const std::optional<std::string> bash = find_tool("bash");
+    if (!bash) GTEST_SKIP() << "bash is not installed";
     sim::camera_sim sim(sim::camera_with_pictures(1));
     scratch_dir dir;
     const termios before = sim.line_settings();
     program_run run;
-    run.binary = "/bin/bash";
+    run.binary = *bash;
     // exec, so that the wait status seen here is the program's own.
-    run.args = {"-c", "exec \"$0\" -C\"$1\" -B38400 > >(head -c 1 >/dev/null)", LUMICORD_BINARY, sim.device_path()};
+    run.args = {"-c", "exec \"$0\" -C\"$1\" -B38400 > >(head -n 1 >/dev/null)", LUMICORD_BINARY, sim.device_path()};
     run.input = "s\ns\ns\n";
     run.cwd = dir.path().string();
     const program_result r = run_program(run);
@@ -216,11 +221,13 @@ TEST(interrupt_e2e, a_reader_that_goes_away_stops_the_program_as_a_signal_does) 
 
 TEST(interrupt_e2e, a_hangup_ignored_at_start_stays_ignored) {
     // Started under nohup, a closed terminal must not stop a long capture.
+    const std::optional<std::string> nohup = find_tool("nohup");
+    if (!nohup) GTEST_SKIP() << "nohup is not installed";
     sim::camera_sim sim(sim::camera_with_pictures(1));
     scratch_dir dir;
     program_run run = session_at(sim, dir, "", 38400);
     run.args.insert(run.args.begin(), run.binary);
-    run.binary = "/usr/bin/nohup";
+    run.binary = *nohup;
     run.marker = STATUS_END + PROMPT;
     run.at_marker = [](int pid) { kill(pid, SIGHUP); };
     run.input_at_marker = "s\n";

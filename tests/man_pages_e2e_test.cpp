@@ -105,7 +105,7 @@ TEST_F(manual_page_test, both_pages_render_without_a_warning) {
         const program_result r = run_tool(groff_, {"-t", "-man", "-Tutf8", "-ww", "-z", page.string()});
         EXPECT_EQ(r.exit_status, 0) << page;
         EXPECT_EQ(r.err, "") << page;
-        const auto man = find_tool("man");
+        const auto man = find_man_db();
         if (!man) continue;
         const program_result shown = run_tool(*man, {"--warnings", "-l", page.string()}, {"MANWIDTH=80"});
         EXPECT_EQ(shown.exit_status, 0) << page << shown.err;

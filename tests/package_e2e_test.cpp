@@ -108,7 +108,7 @@ void expect_working_tree(const fs::path& prefix, const fs::path& work, tree_layo
     }
     EXPECT_EQ(sim.stop(), 0);
 
-    const auto man = find_tool("man");
+    const auto man = find_man_db();
     if (!man) return;
     for (const std::string page : {"lumicord.1", "lumicord-sim.1"}) {
         const program_result m =

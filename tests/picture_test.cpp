@@ -9,6 +9,7 @@
 #include "link/command.h"
 #include "sim/camera_data.h"
 #include "tests/support/camera_ops.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lumicord::camlink {
 namespace {
@@ -17,6 +18,7 @@ using testing::command_bytes;
 using testing::connected_camera;
 using testing::count_of;
 using testing::first_blocks;
+using testing::full_disk_stream;
 using testing::hex;
 using testing::joined;
 using testing::OK_BYTE;
@@ -134,7 +136,7 @@ TEST(fetch_picture, five_bad_attempts_end_the_transfer_with_nothing_more_sent) {
 
 TEST(fetch_picture, short_write_stops_before_the_block_is_acknowledged) {
     connected_camera camera(sim::camera_with_pictures(1));
-    std::FILE* full = std::fopen("/dev/full", "wb");
+    std::FILE* full = full_disk_stream();
     ASSERT_NE(full, nullptr);
     std::setvbuf(full, nullptr, _IONBF, 0);
     const fetched f = fetch(1, full);
@@ -148,7 +150,7 @@ TEST(fetch_picture, short_write_stops_before_the_block_is_acknowledged) {
 // its buffer is written out; the blocks it accepted are acknowledged and
 // dotted, the one it refused is not, and nothing follows.
 std::FILE* buffered_full_disk(char* buffer, std::size_t size) {
-    std::FILE* full = std::fopen("/dev/full", "wb");
+    std::FILE* full = full_disk_stream();
     if (full != nullptr) std::setvbuf(full, buffer, _IOFBF, size);
     return full;
 }

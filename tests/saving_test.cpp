@@ -16,6 +16,7 @@ namespace lumicord::front {
 namespace {
 
 using lumicord::testing::connected_camera;
+using lumicord::testing::full_disk_stream;
 using lumicord::testing::open_descriptor_count;
 using lumicord::testing::printed;
 using lumicord::testing::read_file;
@@ -34,14 +35,18 @@ TEST(finish_picture_file_test, a_complete_file_stays) {
     EXPECT_EQ(read_file(name), std::vector<unsigned char>(data.begin(), data.end()));
 }
 
-// /dev/full refuses every write, as a full disk does; the data waits in the
-// stream's buffer until the file is finished, so only finishing can tell.
+// The data waits in the stream's buffer until the file is finished, so
+// only finishing can tell that it never reached the disk.
 TEST(finish_picture_file_test, data_that_cannot_reach_the_disk_deletes_the_file) {
     scratch_dir dir;
     dir.touch("dc_001.dc2", "partial");
     const std::size_t before = open_descriptor_count();
-    files::owned_stream stream(std::fopen("/dev/full", "wb"));
+    files::owned_stream stream(full_disk_stream());
     ASSERT_TRUE(stream);
+    // A buffer of our own, larger than the block, whatever size the system
+    // would pick for a pipe.
+    std::array<char, 4096> buffer{};
+    ASSERT_EQ(std::setvbuf(stream.get(), buffer.data(), _IOFBF, buffer.size()), 0);
     const std::array<unsigned char, 1024> block{};
     ASSERT_EQ(std::fwrite(block.data(), 1, block.size(), stream.get()), block.size());
     EXPECT_FALSE(finish_picture_file(std::move(stream), (dir / "dc_001.dc2").c_str()));
@@ -54,7 +59,7 @@ TEST(finish_picture_file_test, data_that_cannot_reach_the_disk_deletes_the_file)
 TEST(finish_picture_file_test, an_earlier_failed_write_deletes_the_file) {
     scratch_dir dir;
     dir.touch("dc_001.dc2", "partial");
-    files::owned_stream stream(std::fopen("/dev/full", "wb"));
+    files::owned_stream stream(full_disk_stream());
     ASSERT_TRUE(stream);
     std::array<char, 16> small_buffer{};
     ASSERT_EQ(std::setvbuf(stream.get(), small_buffer.data(), _IOFBF, small_buffer.size()), 0);

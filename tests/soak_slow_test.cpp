@@ -132,7 +132,7 @@ std::string describe(const soak_plan& plan) {
     for (char& ch : keys)
         if (ch == '\n') ch = '|';
     s << " keys='" << keys << "' " << (plan.chaotic ? "hostile" : "healthy");
-    for (const auto& sig : plan.signals) s << " sig" << sigabbrev_np(sig.signal_number) << "@" << sig.after_ms << "ms";
+    for (const auto& sig : plan.signals) s << " sig" << signal_name(sig.signal_number) << "@" << sig.after_ms << "ms";
     return s.str();
 }
 

@@ -9,6 +9,7 @@
 #include "link/command.h"
 #include "sim/camera_data.h"
 #include "tests/support/camera_ops.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lumicord::camlink {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 using testing::command_bytes;
 using testing::connected_camera;
 using testing::first_blocks;
+using testing::full_disk_stream;
 using testing::hex;
 using testing::joined;
 using testing::OK_BYTE;
@@ -130,7 +132,7 @@ TEST(fetch_thumbnails, five_bad_attempts_end_the_run_with_nothing_more_sent) {
 
 TEST(fetch_thumbnails, short_write_stops_before_the_block_is_acknowledged) {
     connected_camera camera(sim::camera_with_pictures(2));
-    std::FILE* full = std::fopen("/dev/full", "wb");
+    std::FILE* full = full_disk_stream();
     ASSERT_NE(full, nullptr);
     std::setvbuf(full, nullptr, _IONBF, 0);
     const fetched f = fetch(full);

@@ -146,10 +146,12 @@ TEST_F(video_mode_test, a_picture_that_does_not_reach_the_disk_ends_the_run) {
     EXPECT_EQ(sim.camera().pictures.size(), 1u);
 }
 
-// Nobody, not even root, creates files in the process table.
+// Nobody, not even root, creates files in a directory that has been removed.
 TEST_F(video_mode_test, a_file_that_cannot_be_created_ends_the_run) {
     sim::camera_sim sim(empty_camera());
-    const program_result r = run_program(session(sim, "/proc", "", {"-V2"}));
+    program_run video = session(sim, dir_.path(), "", {"-V2"});
+    video.remove_cwd = true;
+    const program_result r = run_program(video);
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(after_startup(r.out), "  Can't open file!" + CLOSING_NOTICE);
     EXPECT_EQ(sim.camera().pictures.size(), 1u);

@@ -13,8 +13,15 @@ constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/ttyS0", "/dev/ttyS1",
 // The call-out devices, which open without waiting for carrier, are named
 // cuau since FreeBSD 8 (and in DragonFly, which follows it).
 constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/cuau0", "/dev/cuau1", "/dev/cuau2", "/dev/cuau3"};
+#elif defined(__OpenBSD__)
+// OpenBSD's call-out devices carry two digits.
+constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/cua00", "/dev/cua01", "/dev/cua02", "/dev/cua03"};
+#elif defined(__NetBSD__)
+// NetBSD calls its call-out devices dty, with two digits.
+constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/dty00", "/dev/dty01", "/dev/dty02", "/dev/dty03"};
 #else
-// Elsewhere the call-out devices keep their older name.
+// Elsewhere the call-out devices keep their older name. (macOS has no
+// numbered serial ports; its users name the /dev/cu. device with -C.)
 constexpr std::array<const char*, 4> DEVICE_NAMES = {"/dev/cuaa0", "/dev/cuaa1", "/dev/cuaa2", "/dev/cuaa3"};
 #endif
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <sys/ioctl.h>
 
-#if defined(__linux__)
+#if defined(LUMICORD_HAVE_SERIAL_FLAGS)
 #include <linux/serial.h>
 #endif
 
@@ -10,7 +10,7 @@ namespace lumicord::camlink {
 
 namespace {
 
-#if defined(TIOCGSERIAL) && defined(TIOCSSERIAL) && defined(ASYNC_LOW_LATENCY)
+#if defined(LUMICORD_HAVE_SERIAL_FLAGS)
 // A USB-serial adapter holds a partly filled packet back until its latency
 // timer runs out (16 ms by default on FTDI chips), and the camera protocol
 // waits for every block's acknowledgement and every command's answer: a

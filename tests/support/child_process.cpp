@@ -69,6 +69,18 @@ void read_into(int& fd, std::string& text) {
 
 }  // namespace
 
+void start_signals_afresh() {
+    // Whatever the test runner ignores or blocks (a shell's trap, nohup, a
+    // runner that ignores SIGINT while it waits) must not reach the child.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigemptyset(&default_action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::sigaction(s, &default_action, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 child_process::child_process(const child_setup& setup) {
     if (setup.argv.empty()) throw std::invalid_argument("no program to run");
     // A child that ends before reading all its input must not end us.
@@ -92,8 +104,10 @@ child_process::child_process(const child_setup& setup) {
         if (err[1] < 0) throw std::runtime_error(setup.error_path + ": " + std::strerror(errno));
     }
     const rlimit file_limit{static_cast<rlim_t>(setup.file_size_limit), static_cast<rlim_t>(setup.file_size_limit)};
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
     sched_param priority{};
     priority.sched_priority = setup.realtime_priority;
+#endif
 
     started_ = child_clock::now();
     pid_ = ::fork();
@@ -110,15 +124,15 @@ child_process::child_process(const child_setup& setup) {
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         if (!setup.cwd.empty() && ::chdir(setup.cwd.c_str()) != 0) ::_exit(127);
+        if (setup.remove_cwd && ::rmdir(setup.cwd.c_str()) != 0) ::_exit(127);
         if (setup.file_size_limit > 0) {
             ::signal(SIGXFSZ, SIG_IGN);
             if (::setrlimit(RLIMIT_FSIZE, &file_limit) != 0) ::_exit(127);
         }
+#if defined(LUMICORD_HAVE_SCHED_SETSCHEDULER)
         if (setup.realtime_priority > 0) ::sched_setscheduler(0, SCHED_FIFO, &priority);
-        ::signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        ::sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+#endif
+        start_signals_afresh();
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }

@@ -2,8 +2,10 @@
 // start one: its standard input is fed from the text sent to it (or comes
 // from a file), its output and errors are collected as they come, and its
 // end is awaited with a deadline and read back with the resources it used.
-// It starts as from a shell: default action for a broken pipe, no signals
-// blocked. Nothing here depends on the test framework.
+// It starts the same whatever the test runner's own signal settings: with
+// the default action for SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGQUIT, and
+// no signal blocked (a test that wants one ignored says so, e.g. by running
+// the program through nohup). Nothing here depends on the test framework.
 #pragma once
 
 #include <sys/resource.h>
@@ -21,13 +23,17 @@ using child_clock = std::chrono::steady_clock;
 struct child_setup {
     std::vector<std::string> argv;         // argv[0] is the file run (a path; PATH is not searched)
     std::string cwd;                       // working directory; empty = the parent's
+    // The working directory (an empty one, by its absolute path) is removed
+    // once the child is in it: nobody, not even root, can make a file there.
+    bool remove_cwd = false;
     std::vector<std::string> environment;  // "NAME=value", over the parent's own
     std::string input_path;                // standard input from this file; empty = a pipe fed by send()
     std::string error_path;                // standard error into this file (made afresh); empty = collected
     // A limit on the size of any file the child writes (RLIMIT_FSIZE), with
     // SIGXFSZ ignored so that the write fails as on a full disk; 0 = none.
     long file_size_limit = 0;
-    // Real-time (SCHED_FIFO) priority, where the system allows it; 0 = ordinary.
+    // Real-time (SCHED_FIFO) priority, where the system has sched_setscheduler
+    // (not macOS or OpenBSD) and allows it; 0 = ordinary.
     int realtime_priority = 0;
 };
 
@@ -38,6 +44,11 @@ struct child_end {
     rusage usage{};
     child_clock::time_point ended;
 };
+
+// The signal start of every child, for a child made by fork outside
+// child_process as well. Async-signal-safe: fit for the child of a fork in
+// a process with threads.
+void start_signals_afresh();
 
 class child_process {
 public:

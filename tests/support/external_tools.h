@@ -3,6 +3,7 @@
 // process the way a user runs it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ inline program_result run_tool(const std::string& binary, std::vector<std::strin
     run.input = std::move(input);
     run.timeout_seconds = 200;
     return run_program(run);
+}
+
+// The man program where it is man-db's, whose -l (a page by its path),
+// --warnings and MANWIDTH the tests use; the BSDs' and macOS's man have none
+// of them. Nothing where man is missing or another one.
+inline std::optional<std::string> find_man_db() {
+    const std::optional<std::string> man = find_tool("man");
+    if (!man) return man;
+    // man-db says "man 2.11.2".
+    const program_result version = run_tool(*man, {"--version"});
+    const bool man_db = version.exit_status == 0 && version.out.size() > 4 && version.out.rfind("man ", 0) == 0 &&
+                        version.out[4] >= '0' && version.out[4] <= '9';
+    return man_db ? man : std::nullopt;
 }
 
 }  // namespace lumicord::testing

@@ -1,18 +1,20 @@
 #include "tests/support/failing_system_call.h"
 
+#if defined(LUMICORD_HAVE_SECCOMP)
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
+#endif
 
 #include <array>
 #include <cstddef>
 
 namespace {
 
-#if defined(__x86_64__)
+#if defined(LUMICORD_HAVE_SECCOMP) && defined(__x86_64__)
 constexpr std::uint32_t THIS_AUDIT_ARCH = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
+#elif defined(LUMICORD_HAVE_SECCOMP) && defined(__aarch64__)
 constexpr std::uint32_t THIS_AUDIT_ARCH = AUDIT_ARCH_AARCH64;
 #else
 constexpr std::uint32_t THIS_AUDIT_ARCH = 0;
@@ -28,6 +30,9 @@ extern "C" int __lsan_is_turned_off() { return leak_check_off; }
 
 namespace lumicord::testing {
 
+bool can_fail_system_calls() { return THIS_AUDIT_ARCH != 0; }
+
+#if defined(LUMICORD_HAVE_SECCOMP)
 bool fail_system_call(long nr, std::uint32_t second_argument, int error, std::uint32_t third_clear) {
     if (THIS_AUDIT_ARCH == 0) return false;
     // The low halves of the arguments, where a little-endian machine keeps them.
@@ -52,5 +57,8 @@ bool fail_system_call(long nr, std::uint32_t second_argument, int error, std::ui
     leak_check_off = 1;
     return true;
 }
+#else
+bool fail_system_call(long, std::uint32_t, int, std::uint32_t) { return false; }
+#endif
 
 }  // namespace lumicord::testing

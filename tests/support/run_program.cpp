@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -60,6 +61,7 @@ program_result run_program(const program_run& run) {
     setup.argv.push_back(run.binary);
     setup.argv.insert(setup.argv.end(), run.args.begin(), run.args.end());
     setup.cwd = run.cwd;
+    setup.remove_cwd = run.remove_cwd;
     setup.environment = run.environment;
     setup.input_path = run.input_path;
     setup.file_size_limit = run.file_size_limit;
@@ -103,6 +105,18 @@ program_result run_program(const program_run& run) {
     if (end.exited) result.exit_status = end.exit_status;
     result.killed_by = end.killed_by;
     return result;
+}
+
+std::string signal_name(int signal_number) {
+    // Not every C library can name a signal (sigabbrev_np is glibc's own).
+    constexpr struct {
+        int number;
+        const char* name;
+    } NAMES[] = {{SIGHUP, "HUP"},   {SIGINT, "INT"},   {SIGQUIT, "QUIT"}, {SIGKILL, "KILL"},
+                 {SIGPIPE, "PIPE"}, {SIGALRM, "ALRM"}, {SIGTERM, "TERM"}, {SIGXFSZ, "XFSZ"}};
+    for (const auto& n : NAMES)
+        if (n.number == signal_number) return n.name;
+    return std::to_string(signal_number);
 }
 
 program_run lumicord_run(std::vector<std::string> args, std::string input, std::string cwd) {

@@ -15,6 +15,10 @@ struct program_run {
     std::string input;              // written to standard input
     bool close_input = true;        // close standard input once written (end of input)
     std::string cwd;                // working directory; empty = the test's
+    // The working directory, empty and given by its absolute path, is
+    // removed once the program is in it: no file can be made there then,
+    // not even by root.
+    bool remove_cwd = false;
     std::vector<std::string> environment;  // "NAME=value", over the test's own
     int timeout_seconds = 120;      // then the program is killed and timed_out set
     // Send signal_number once standard output contains signal_when.
@@ -52,6 +56,10 @@ struct program_result {
 };
 
 program_result run_program(const program_run& run);
+
+// The name of a signal the tests send, without "SIG" ("INT"); the number
+// itself for any other.
+std::string signal_name(int signal_number);
 
 // The lumicord binary with these arguments. With the environment variable
 // LUMICORD_VALGRIND set (non-empty), run_program runs the lumicord binary

@@ -1,10 +1,14 @@
 #include "tests/support/scratch_dir.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <algorithm>
 
 namespace lumicord::testing {
 
@@ -46,10 +50,23 @@ std::vector<unsigned char> read_file(const std::filesystem::path& path) {
 }
 
 std::size_t open_descriptor_count() {
-    // The listing's own descriptor is counted every time alike.
+    // Asked of every number up to the limit rather than read from a listing
+    // of the process's descriptors, which not every system has.
+    long limit = sysconf(_SC_OPEN_MAX);
+    if (limit < 0 || limit > 65536) limit = 65536;
     std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    for (int fd = 0; fd < limit; ++fd) count += fcntl(fd, F_GETFD) != -1 ? 1 : 0;
     return count;
+}
+
+std::FILE* full_disk_stream() {
+    std::signal(SIGPIPE, SIG_IGN);
+    int fds[2];
+    if (::pipe(fds) != 0) return nullptr;
+    ::close(fds[0]);
+    std::FILE* stream = ::fdopen(fds[1], "wb");
+    if (stream == nullptr) ::close(fds[1]);
+    return stream;
 }
 
 }  // namespace lumicord::testing

@@ -1,6 +1,8 @@
-// A fresh directory for one test, removed afterwards.
+// A fresh directory for one test, removed afterwards; a file read whole; a
+// stream that refuses every write.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,5 +45,11 @@ std::vector<unsigned char> read_file(const std::filesystem::path& path);
 // How many descriptors this process has open now: equal before and after
 // a call that must not leave one behind.
 std::size_t open_descriptor_count();
+
+// A stream that refuses every write, as a full disk does: the writing end of
+// a pipe whose reader is gone (Linux's /dev/full is not on every system).
+// SIGPIPE is ignored from the first call on, so that the write fails
+// instead of ending the test. Null when no pipe could be made.
+std::FILE* full_disk_stream();
 
 }  // namespace lumicord::testing
