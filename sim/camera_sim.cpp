@@ -438,7 +438,13 @@ void camera_sim::handle_byte(std::uint8_t byte) {
         command_.erase(command_.begin());
         return;
     }
+    // Everything the command makes the camera send is timed from the moment
+    // it was heard: the time spent making up a long answer (a whole picture)
+    // is the simulator's, not the camera's, and must not open a gap that an
+    // adapter's latency timer would fall into.
+    answering_since_ = std::chrono::steady_clock::now();
     handle_command();
+    answering_since_.reset();
     command_.clear();
 }
 
@@ -592,7 +598,7 @@ void camera_sim::emit(const std::uint8_t* bytes, std::size_t count) {
     else
         sent_.push_back({speed_, count});
     using clock = std::chrono::steady_clock;
-    auto start = std::max(clock::now(), hold_until_);
+    auto start = std::max(answering_since_.value_or(clock::now()), hold_until_);
     if (!pacing_.paced) {
         outbox_.push_back({start, std::vector<std::uint8_t>(bytes, bytes + count)});
         return;

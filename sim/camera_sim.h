@@ -250,6 +250,7 @@ private:
     std::chrono::steady_clock::time_point line_free_{};   // camera -> host wire busy until
     std::chrono::steady_clock::time_point heard_at_{};    // last host byte reached the camera
     std::chrono::steady_clock::time_point hold_until_{};  // the chaos holds the next answer back until
+    std::optional<std::chrono::steady_clock::time_point> answering_since_;  // set while a command is handled
     std::vector<sent_run> sent_;
     std::unique_ptr<chaos> chaos_;
     std::vector<stored_picture> taken_;
