@@ -205,7 +205,10 @@ void set_line_speed(long baud) {
     cfsetospeed(&line_state.working, speed);
     cfsetispeed(&line_state.working, speed);
     if (line_state.gone) return;
-    if (apply_settings(line_state.fd, line_state.working) != 0) report_line_failure("tcsetattr");
+    // A driver may sleep here too; a signal then only delays the change.
+    int applied = apply_settings(line_state.fd, line_state.working);
+    while (applied != 0 && errno == EINTR) applied = apply_settings(line_state.fd, line_state.working);
+    if (applied != 0) report_line_failure("tcsetattr");
 }
 
 void restore_device() {
@@ -228,7 +231,19 @@ void close_line() {
 
 void send_byte(std::uint8_t byte) {
     if (line_state.gone) return;
-    if (::write(line_state.fd, &byte, 1) != 1) report_line_failure("write");
+    for (;;) {
+        if (::write(line_state.fd, &byte, 1) == 1) return;
+        // A serial driver may sleep in a write, and a stop signal then
+        // interrupts it: that is the user's stop, which the exchange sees at
+        // its next look at the request, and no failure of the line. Another
+        // signal only delays the byte.
+        if (errno == EINTR) {
+            if (stop_requested()) return;
+            continue;
+        }
+        report_line_failure("write");
+        return;
+    }
 }
 
 long read_line(std::uint8_t* buffer, std::size_t count) {
