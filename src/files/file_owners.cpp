@@ -42,6 +42,8 @@ void owned_descriptor::close() noexcept {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
 
+int owned_descriptor::release() noexcept { return std::exchange(fd_, -1); }
+
 owned_stream owned_descriptor::into_stream(const char* mode) noexcept {
     if (fd_ < 0) return {};
     std::FILE* stream = fdopen(fd_, mode);

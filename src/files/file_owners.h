@@ -1,5 +1,5 @@
-// Owners of what the program opens to write its files: an open stream and
-// an open descriptor. Whatever way a function leaves, what it opened is
+// Owners of what the program opens: an open stream and an open descriptor
+// (for its files, and for the serial device while it is being set up). Whatever way a function leaves, what it opened is
 // closed, and closed once.
 #pragma once
 
@@ -46,6 +46,10 @@ public:
 
     // Closes the descriptor now, leaving the owner empty.
     void close() noexcept;
+
+    // Hands the descriptor over to a holder of its own (the serial line's
+    // record, say); the owner no longer closes it.
+    int release() noexcept;
 
     // Hands the descriptor over to a stream opened on it with mode (as
     // fdopen does). When no stream can be had the descriptor stays here,

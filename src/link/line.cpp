@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files/file_owners.h"
 #include "link/baud.h"
-#include "link/owned_descriptor.h"
 #include "link/port_driver.h"
 #include "link/stop_request.h"
 
@@ -138,8 +138,8 @@ set_up_failure set_up_line(const char* device) {
     // camera cable never raises; it is cleared before any I/O so reads block
     // with the line's timeout. O_NOCTTY keeps the device from becoming our
     // controlling terminal, O_CLOEXEC from passing to a program we start.
-    owned_descriptor fd(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) return {"open", errno};
+    files::owned_descriptor fd(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return {"open", errno};
     // Two programs on one line would corrupt each other's transfers.
     if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && !lock_unsupported(errno)) return {"flock", errno};
     const port_claim claim = claim_port(fd.get());
