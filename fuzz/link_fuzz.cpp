@@ -132,11 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     command_table = INITIAL_COMMANDS;
     transfer_buffer.fill(0);
     picture_info_table = picture_info_array{};
-    line_state.fd = pair[0];
+    adopt_line_descriptor(pair[0]);
 
     run_operation(data[0], data[2]);
 
-    line_state.fd = -1;
+    adopt_line_descriptor(-1);
     close(pair[0]);
     close(pair[1]);
     return 0;

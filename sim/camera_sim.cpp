@@ -184,6 +184,12 @@ void camera_sim::hang_up_now() {
     settled_.wait(lock, [&] { return hangups_ > before; });
 }
 
+void camera_sim::lose_pictures() {
+    std::lock_guard lock(mutex_);
+    camera_.pictures_free += static_cast<int>(camera_.pictures.size());
+    camera_.pictures.clear();
+}
+
 int camera_sim::hangups() const {
     std::lock_guard lock(mutex_);
     return hangups_;
@@ -241,6 +247,7 @@ std::optional<std::chrono::steady_clock::time_point> camera_sim::next_wake() con
     std::optional<std::chrono::steady_clock::time_point> wake;
     if (done_) wake = done_->due;
     if (back_due_ && (!wake || *back_due_ < *wake)) wake = back_due_;
+    if (flap_due_ && (!wake || *flap_due_ < *wake)) wake = flap_due_;
     if (hangup_pending_ && !writing_ && outbox_.empty()) wake = std::chrono::steady_clock::now();
     // A chunk being written waits for room in the terminal, not for a time.
     if (!writing_ && !outbox_.empty() && (!wake || outbox_.front().due < *wake)) wake = outbox_.front().due;
@@ -255,6 +262,10 @@ void camera_sim::serve() {
         bool back_now = false;
         {
             std::lock_guard lock(mutex_);
+            if (flap_due_ && std::chrono::steady_clock::now() >= *flap_due_) {
+                flap_due_.reset();
+                hangup_pending_ = true;
+            }
             hang_up_now = hangup_pending_ && !writing_ && outbox_.empty();
             back_now = back_due_ && std::chrono::steady_clock::now() >= *back_due_;
         }
@@ -342,6 +353,8 @@ void camera_sim::come_back() {
         std::lock_guard lock(mutex_);
         back_due_.reset();
         current_path_ = path;
+        if (faults_.back_silent) silent_ = true;
+        if (faults_.flap_up_ms > 0) flap_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(faults_.flap_up_ms);
         // What the camera sent into the void is gone.
         outbox_.clear();
         writing_.reset();
@@ -498,8 +511,13 @@ void camera_sim::handle_command() {
         case OP_SNAP:
         case OP_ERASE: {
             const bool snap = op == OP_SNAP;
-            const done_fault fault = snap ? faults_.snap_done : faults_.erase_done;
+            done_fault& fault = snap ? faults_.snap_done : faults_.erase_done;
             if (fault == done_fault::never) break;
+            if (fault == done_fault::hang_up) {
+                fault = done_fault::none;
+                hangup_pending_ = true;
+                break;
+            }
             const int delay = fault == done_fault::early ? EARLY_DONE_MS : snap ? camera_.snap_delay_ms : camera_.erase_delay_ms;
             // The camera starts on the work once its answer is out.
             done_ = pending_done{answer_sent_at() + std::chrono::milliseconds(delay), snap};

@@ -30,6 +30,10 @@ enum class done_fault {
     none,   // the done byte comes after the configured delay
     never,  // the camera never finishes (and does not do the work)
     early,  // the done byte comes within the host's drain and is swallowed
+    // The first time: the terminal hangs up once the acknowledgement is
+    // out, before any work is done (the cable pulled in mid-command);
+    // afterwards as none.
+    hang_up,
 };
 
 // Faults on demand. Commands and blocks are counted from 1 over the
@@ -62,6 +66,11 @@ struct fault_config {
     // (never when negative). The camera keeps its speed and its pictures;
     // the transfer it was in is abandoned.
     int back_after_ms = -1;
+    // The camera that comes back answers nothing (it lost its power).
+    bool back_silent = false;
+    // A loose connector: each time the terminal comes back it hangs up
+    // again after this many milliseconds, for ever (never when 0).
+    int flap_up_ms = 0;
 };
 
 // A USB-serial adapter between the line and the host. Its chip collects
@@ -133,6 +142,9 @@ public:
     void send_unasked(const std::vector<std::uint8_t>& bytes);
     // Times the terminal has been hung up so far.
     int hangups() const;
+    // The camera's memory is emptied behind the host's back (a camera
+    // reset, or another camera plugged in).
+    void lose_pictures();
 
     // Returns once every byte written to the device so far has been handled.
     void settle();
@@ -229,6 +241,7 @@ private:
     bool hangup_pending_ = false;  // hang up once what was sent before is out
     int hangups_ = 0;
     std::optional<std::chrono::steady_clock::time_point> back_due_;
+    std::optional<std::chrono::steady_clock::time_point> flap_due_;  // the loose connector lets go again
     std::condition_variable settled_;
     std::uint64_t sync_requested_ = 0;
     std::uint64_t sync_done_ = 0;

@@ -89,7 +89,7 @@ TEST_F(paced_camera_test, settles_while_its_answer_is_still_on_the_line) {
     const std::size_t answer = 1 + camlink::LARGE_BLOCK + 1;
     EXPECT_EQ(total_bytes(camera_.sent()), answer);
     int arrived = 0;
-    ASSERT_EQ(::ioctl(camlink::line_state.fd, FIONREAD, &arrived), 0);
+    ASSERT_EQ(::ioctl(camlink::line_hangup_descriptor(), FIONREAD, &arrived), 0);
     EXPECT_LT(static_cast<std::size_t>(arrived), answer) << "settling waited for the block to be sent";
 
     // All of it arrives all the same.

@@ -62,7 +62,7 @@ TEST_P(connect_at_speed_test, moves_camera_and_line_together_and_back) {
     EXPECT_EQ(hex(goodbye[0].bytes), INIT_9600);
     EXPECT_EQ(goodbye[0].line_speed, s.baud);
     EXPECT_EQ(link.sim().camera_speed(), 9600);
-    EXPECT_EQ(line_state.fd, -1);
+    EXPECT_FALSE(line_open());
 }
 
 INSTANTIATE_TEST_SUITE_P(speeds, connect_at_speed_test,
@@ -134,7 +134,7 @@ TEST(camera_disconnect_test, leaves_the_line_at_9600_before_closing_it) {
     ASSERT_EQ(link.connect(115200), RES_OK);
     // With no settings of its own to put back, the device keeps what the
     // disconnect left on it.
-    line_state.saved_valid = false;
+    forget_device_settings();
     camera_disconnect();
     EXPECT_EQ(line_speed_of(link), static_cast<speed_t>(B9600));
     EXPECT_EQ(link.sim().camera_speed(), 9600);
@@ -149,7 +149,7 @@ TEST(camera_disconnect_test, on_a_lost_line_only_closes_the_device) {
     ASSERT_TRUE(line_lost());
     camera_disconnect();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(line_state.fd, -1);
+    EXPECT_FALSE(line_open());
 }
 
 class camera_refind_test : public ::testing::TestWithParam<bool> {};

@@ -54,9 +54,9 @@ protected:
     void SetUp() override {
         options = options_record{};
         camlink::camera_state = camlink::camera_state_record{};
-        camlink::line_state.device_path = "/dev/ttyUSB7";
+        options.device = "/dev/ttyUSB7";
     }
-    void TearDown() override { camlink::line_state.device_path = nullptr; }
+    void TearDown() override { options = options_record{}; }
 };
 
 TEST_F(show_status_test, high_resolution_good_battery) {

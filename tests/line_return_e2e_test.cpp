@@ -13,6 +13,7 @@
 #include "sim/camera_sim.h"
 #include "tests/support/front_session.h"
 #include "tests/support/line_settings.h"
+#include "tests/support/linked_camera.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/unpluggable_camera.h"
@@ -86,7 +87,7 @@ TEST_F(line_return_test, a_download_cut_off_is_deleted_and_after_the_return_the_
 
 TEST_F(line_return_test, unplugged_at_the_prompt_is_noticed_at_once_and_the_next_key_works) {
     sim::fault_config faults;
-    faults.back_after_ms = 500;
+    faults.back_after_ms = 1000;
     unpluggable_camera camera(sim::camera_with_pictures(1), faults, names_ / "camera");
     program_run run = session_on(camera, "", {"-B38400"});
     run.marker = AT_PROMPT;
@@ -102,6 +103,13 @@ TEST_F(line_return_test, unplugged_at_the_prompt_is_noticed_at_once_and_the_next
     EXPECT_NE(r.out.find(listing), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find(CUT_OFF), std::string::npos) << r.out;
     EXPECT_EQ(camera.sim().camera_speed(), 9600);
+    // The wait for the device looks for it now and then, not without pause:
+    // the whole run, a second of it without the device, takes a small
+    // fraction of a second of processor time (a busy wait would take the
+    // whole second).
+    if (!r.under_valgrind) {
+        EXPECT_LT(r.cpu_seconds, 0.5);
+    }
 }
 
 TEST_F(line_return_test, video_mode_carries_on_with_the_picture_not_yet_saved) {
@@ -123,6 +131,64 @@ TEST_F(line_return_test, video_mode_carries_on_with_the_picture_not_yet_saved) {
     for (std::size_t n = 0; n < taken.size(); ++n)
         EXPECT_EQ(file("dc_00" + std::to_string(n + 1) + ".dc2"), picture_bytes(taken[n])) << n;
     EXPECT_TRUE(camera.sim().camera().pictures.empty());
+}
+
+TEST_F(line_return_test, video_mode_erases_again_when_the_line_went_during_the_erase) {
+    sim::fault_config faults;
+    faults.erase_done = sim::done_fault::hang_up;
+    faults.back_after_ms = 500;
+    unpluggable_camera camera(empty_camera(), faults, names_ / "camera");
+    const program_result r = run_program(session_on(camera, "", {"-B38400", "-V2"}));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, gone_line(camera.name()) + back_line(camera.name()));
+    // The first erase was cut off before the camera did it: done again
+    // after the return, so the second round finds an empty camera and its
+    // picture, not the first one again, goes into the second file.
+    EXPECT_EQ(dir_.names(), (names{"dc_001.dc2", "dc_002.dc2"}));
+    const std::vector<sim::stored_picture> taken = camera.sim().pictures_taken();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(file("dc_001.dc2"), picture_bytes(taken[0]));
+    EXPECT_EQ(file("dc_002.dc2"), picture_bytes(taken[1]));
+    EXPECT_TRUE(camera.sim().camera().pictures.empty());
+}
+
+TEST_F(line_return_test, video_mode_takes_the_picture_again_when_the_returning_camera_lost_it) {
+    // Cut off in the first picture's download; meanwhile the camera was
+    // reset (its memory emptied). The run still ends with its two pictures.
+    unpluggable_camera camera(empty_camera(), unplugged_at_picture_block(31, 1000), names_ / "camera");
+    camera.on_return([](sim::camera_sim& sim) { sim.lose_pictures(); });
+    const program_result r = run_program(session_on(camera, "", {"-B57600", "-V2"}));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, gone_line(camera.name()) + back_line(camera.name()));
+    EXPECT_EQ(after_startup(r.out), "\n" + dots_before_block(31) + CUT_OFF + saved_picture(1, "dc_001.dc2") +
+                                        saved_picture(2, "dc_002.dc2") + CLOSING_NOTICE);
+    const std::vector<sim::stored_picture> taken = camera.sim().pictures_taken();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(file("dc_001.dc2"), picture_bytes(taken[1]));
+    EXPECT_EQ(file("dc_002.dc2"), picture_bytes(taken[2]));
+}
+
+TEST_F(line_return_test, a_stop_after_a_return_to_a_silent_camera_tries_the_goodbye_once) {
+    sim::fault_config faults = unplugged_at_picture_block(10, 500);
+    faults.back_silent = true;
+    unpluggable_camera camera(sim::camera_with_pictures(1), faults, names_ / "camera");
+    program_run run = session_on(camera, "d\n", {"-B115200"});
+    run.close_input = false;
+    run.signal_when = CUT_OFF + PROMPT;
+    run.signal_number = SIGHUP;
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.killed_by, SIGHUP);
+    EXPECT_EQ(r.err, gone_line(camera.name()) + camera.name() + " is back, but the camera does not answer.\n");
+    // Heard since the return: the search (twice at the working speed, three
+    // times at 9600), then the goodbye's call home once, not three times.
+    camera.sim().settle();
+    const std::vector<sim::logged_byte> log = camera.sim().received();
+    std::vector<std::uint8_t> since;
+    for (std::size_t i = camera.bytes_at_return(); i < log.size(); ++i) since.push_back(log[i].value);
+    EXPECT_EQ(commands_in(since).size(), 2u + 3u + 1u) << hex(since);
 }
 
 TEST_F(line_return_test, ctrl_c_ends_the_wait_by_the_signal) {

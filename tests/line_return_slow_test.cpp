@@ -47,11 +47,56 @@ TEST(line_return_slow, a_line_that_stays_away_from_the_prompt_ends_the_program_w
     run.marker = " photos free" + PROMPT;
     run.at_marker = [&](int) { camera.sim().hang_up_now(); };
     run.close_input = false;
+    run.timeout_seconds = 90;
     const program_result r = run_program(run);
-    ASSERT_FALSE(r.timed_out);
+    // With no key coming, only the line itself can wake the program.
+    ASSERT_FALSE(r.timed_out) << "the hang-up at the prompt went unnoticed";
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.err, lines_for_a_line_that_stays_away(camera.name()));
     EXPECT_EQ(after_startup(r.out), PROMPT + CLOSING_NOTICE);
+}
+
+TEST(line_return_slow, a_device_that_keeps_coming_back_for_a_moment_is_given_up_a_minute_after_the_loss) {
+    scratch_dir dir;
+    scratch_dir names;
+    // A loose connector: the line is back a moment after each loss and
+    // goes again 0.6 s later, so the device can almost always be opened;
+    // behind it a camera that no longer answers.
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.hangup_block = 10;
+    faults.back_after_ms = 1;
+    faults.flap_up_ms = 600;
+    faults.back_silent = true;
+    unpluggable_camera camera(sim::camera_with_pictures(1), faults, names / "camera");
+    program_run run = lumicord_run({"-C" + camera.name(), "-B115200"}, "d\n", dir.path().string());
+    run.close_input = false;
+    run.timeout_seconds = 100;
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out) << "the limit did not hold while the device kept coming back";
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.err, lines_for_a_line_that_stays_away(camera.name()));
+    EXPECT_GT(camera.sim().hangups(), 10);
+}
+
+TEST(line_return_slow, x_with_a_line_that_never_returns_still_leaves_the_converter_file_for_the_saved_pictures) {
+    scratch_dir dir;
+    scratch_dir names;
+    dir.touch("dc_005.dc2", "earlier");
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.hangup_block = 122 + 10;
+    const sim::camera_config pictures = sim::camera_with_pictures(2);
+    unpluggable_camera camera(pictures, faults, names / "camera");
+    const program_result r =
+        run_program(lumicord_run({"-C" + camera.name(), "-B115200"}, "x\n", dir.path().string()));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.err, lines_for_a_line_that_stays_away(camera.name()));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"dc_005.dc2", "dc_006.dc2", "pixforge.cmd"}));
+    EXPECT_EQ(read_file(dir / "dc_006.dc2"), picture_bytes(pictures.pictures[0]));
+    const std::vector<unsigned char> command = read_file(dir / "pixforge.cmd");
+    EXPECT_EQ(std::string(command.begin(), command.end()), "-x6 -a\n");
 }
 
 }  // namespace

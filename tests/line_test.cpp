@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -47,12 +48,18 @@ tcflag_t with_speed(tcflag_t flags, speed_t speed) {
 // applied shows the parity.
 tcflag_t device_flags(const termios& t) { return t.c_cflag & ~static_cast<tcflag_t>(PARENB); }
 
-// A descriptor number nothing has open, so that every call on it fails;
-// closing the line's own would let the next open reuse its number.
-int closed_descriptor() {
-    int fd = 1000;
-    while (fcntl(fd, F_GETFD) != -1) ++fd;
-    return fd;
+// Runs call with the line's descriptor closed for the while, so that every
+// call on it fails; the same number then leads to the device again (the
+// call opens nothing that could take the number meanwhile).
+template <typename Call>
+void with_line_descriptor_closed(Call call) {
+    const int fd = line_hangup_descriptor();
+    const int kept = ::dup(fd);
+    ASSERT_GE(kept, 0);
+    ::close(fd);
+    call();
+    ASSERT_EQ(::dup2(kept, fd), fd);
+    ::close(kept);
 }
 
 // Opens path the way an ordinary user's program would (root may open a
@@ -77,7 +84,7 @@ TEST(open_line_test, applies_exactly_the_working_settings_at_9600) {
     EXPECT_EQ(t.c_iflag, static_cast<tcflag_t>(IGNBRK));
     EXPECT_EQ(t.c_oflag, 0u);
     EXPECT_EQ(device_flags(t), with_speed(CS8 | CREAD, B9600));
-    EXPECT_EQ(line_state.working.c_cflag, with_speed(CS8 | CREAD | PARENB, B9600));
+    EXPECT_EQ(line_working_settings().c_cflag, with_speed(CS8 | CREAD | PARENB, B9600));
     EXPECT_EQ(t.c_lflag, 0u);
     EXPECT_EQ(t.c_cc[VMIN], 0);
     EXPECT_EQ(t.c_cc[VTIME], 15);
@@ -126,15 +133,12 @@ TEST(set_line_speed_test, applies_each_supported_speed_and_9600_for_any_other) {
 TEST(set_line_speed_test, failure_is_reported_and_the_working_record_keeps_the_new_speed) {
     linked_camera link(sim::camera_config{});
     link.open_line(9600);
-    const int real_fd = line_state.fd;
-    line_state.fd = closed_descriptor();
     ::testing::internal::CaptureStderr();
-    set_line_speed(38400);
+    with_line_descriptor_closed([] { set_line_speed(38400); });
     const std::string err = ::testing::internal::GetCapturedStderr();
-    line_state.fd = real_fd;
     EXPECT_EQ(err, "tcsetattr: Bad file descriptor\n");
-    EXPECT_EQ(cfgetospeed(&line_state.working), static_cast<speed_t>(B38400));
-    EXPECT_EQ(cfgetispeed(&line_state.working), static_cast<speed_t>(B38400));
+    EXPECT_EQ(cfgetospeed(&line_working_settings()), static_cast<speed_t>(B38400));
+    EXPECT_EQ(cfgetispeed(&line_working_settings()), static_cast<speed_t>(B38400));
 }
 
 TEST(open_line_test, holds_the_device_for_itself_until_it_closes_it) {
@@ -146,7 +150,7 @@ TEST(open_line_test, holds_the_device_for_itself_until_it_closes_it) {
     // Programs that take no lock, such as terminal programs, are refused.
     EXPECT_EQ(error_opening_as_a_user(link.device()), EBUSY);
     // Nor does the device pass to a program started from here.
-    EXPECT_NE(fcntl(line_state.fd, F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_NE(fcntl(line_hangup_descriptor(), F_GETFD) & FD_CLOEXEC, 0);
     close_line();
     EXPECT_EQ(error_opening_as_a_user(link.device()), 0);
 }
@@ -158,14 +162,14 @@ TEST(close_line_test, puts_the_devices_own_settings_back) {
     ASSERT_NE(before.c_lflag, 0u);
     link.open_line(115200);
     close_line();
-    EXPECT_EQ(line_state.fd, -1);
+    EXPECT_FALSE(line_open());
     EXPECT_TRUE(lumicord::testing::same_settings(before, link.sim().line_settings()));
 }
 
 TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {
     linked_camera link(sim::camera_config{});
     link.open_line(19200);
-    line_state.saved_valid = false;
+    forget_device_settings();
     close_line();
     const termios t = link.sim().line_settings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
@@ -175,12 +179,9 @@ TEST(close_line_test, without_captured_settings_leaves_the_working_ones) {
 TEST(send_byte_test, failed_write_is_reported) {
     linked_camera link(sim::camera_config{});
     link.open_line(9600);
-    const int real_fd = line_state.fd;
-    line_state.fd = closed_descriptor();
     ::testing::internal::CaptureStderr();
-    send_byte(0x7F);
+    with_line_descriptor_closed([] { send_byte(0x7F); });
     const std::string err = ::testing::internal::GetCapturedStderr();
-    line_state.fd = real_fd;
     EXPECT_EQ(err, "write: Bad file descriptor\n");
     // Nothing reached the camera.
     EXPECT_EQ(link.byte_count(), 0u);
@@ -223,12 +224,12 @@ TEST(open_line_test, a_device_that_cannot_keep_parity_is_set_up_without_a_word) 
     // A run killed outright leaves the device in the working settings, where
     // even the first change changes nothing but the parity the device drops.
     set_line_speed(9600);
-    line_state.saved_valid = false;
+    forget_device_settings();
     close_line();
     ::testing::internal::CaptureStderr();
     link.open_line(9600);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_GE(line_state.fd, 0);
+    EXPECT_TRUE(line_open());
 }
 
 TEST(lost_line_test, a_hang_up_is_noticed_at_the_first_read_and_nothing_on_the_dead_device_is_reported) {
@@ -247,7 +248,7 @@ TEST(lost_line_test, a_hang_up_is_noticed_at_the_first_read_and_nothing_on_the_d
     EXPECT_EQ(read_line(buffer, sizeof buffer), 0);
     close_line();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(line_state.fd, -1);
+    EXPECT_FALSE(line_open());
     // Still lost until the device is opened again.
     EXPECT_TRUE(line_lost());
 }
@@ -267,8 +268,19 @@ TEST(lost_line_test, a_hang_up_at_rest_shows_on_the_descriptor_and_the_device_is
     sim::fault_config faults;
     faults.back_after_ms = 100;
     lumicord::testing::unpluggable_camera camera(sim::camera_config{}, faults, names / "camera");
-    // What any new pseudo-terminal starts with, the returning one too.
-    const termios fresh = camera.sim().line_settings();
+    // Settings of the user's own on the device, which no new terminal has.
+    termios own = camera.sim().line_settings();
+    cfsetospeed(&own, B2400);
+    cfsetispeed(&own, B2400);
+    own.c_cflag |= CSTOPB | CLOCAL;
+    own.c_iflag |= IXOFF;
+    {
+        const int fd = ::open(camera.name().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(tcsetattr(fd, TCSANOW, &own), 0);
+        ::close(fd);
+    }
+    own = camera.sim().line_settings();
     open_line(camera.name().c_str(), 38400);
     EXPECT_FALSE(line_hung_up());
     camera.sim().hang_up_now();
@@ -284,13 +296,14 @@ TEST(lost_line_test, a_hang_up_at_rest_shows_on_the_descriptor_and_the_device_is
     while (!(reopened = reopen_line()) && seconds_since(start) < 10) poll(nullptr, 0, 20);
     ASSERT_TRUE(reopened);
     EXPECT_FALSE(line_lost());
-    // The new device gets the working settings at 9600, and its own are the
-    // ones put back at the end.
+    // The new device gets the working settings at 9600; what is put back at
+    // the end is what the user had set before the run, not what the new
+    // device came with.
     termios t = camera.sim().line_settings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
     EXPECT_EQ(t.c_lflag, 0u);
     close_line();
-    EXPECT_TRUE(lumicord::testing::same_settings(fresh, camera.sim().line_settings()));
+    EXPECT_TRUE(lumicord::testing::same_settings(own, camera.sim().line_settings()));
 }
 
 #if defined(LUMICORD_HAVE_SECCOMP)
@@ -326,25 +339,93 @@ TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
 #endif
 }
 
-TEST(open_line_death_test, a_device_without_locks_is_used_without_one) {
-    // Some drivers have no locks at all; the exclusive hold still keeps
-    // other programs out.
+// Whether the terminal refuses further opens; true where the system cannot
+// tell.
+bool held_exclusively(int fd) {
+    int exclusive = 1;
+#if defined(TIOCGEXCL)
+    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) return false;
+#else
+    (void)fd;
+#endif
+    return exclusive != 0;
+}
+
+// Some drivers have no locks at all, and say so in one of three ways; the
+// exclusive hold still keeps other programs out.
+class device_without_locks_death_test : public ::testing::TestWithParam<int> {};
+
+TEST_P(device_without_locks_death_test, is_used_without_a_lock) {
 #if defined(LUMICORD_HAVE_SECCOMP)
     if (!lumicord::testing::can_fail_system_calls())
         GTEST_SKIP() << "the seccomp filter that makes flock fail knows only x86-64 and AArch64";
     linked_camera link(sim::camera_config{});
     const std::string path = link.device();
+    const int error = GetParam();
     EXPECT_EXIT(
         {
-            if (!lumicord::testing::fail_system_call(SYS_flock, LOCK_EX | LOCK_NB, ENOLCK)) _exit(77);
+            if (!lumicord::testing::fail_system_call(SYS_flock, LOCK_EX | LOCK_NB, error)) _exit(77);
             open_line(path.c_str(), 9600);
-            _exit(line_state.fd >= 0 && line_state.claim.exclusive ? 0 : 1);
+            _exit(line_open() && held_exclusively(line_hangup_descriptor()) ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "^$");
 #else
     GTEST_SKIP() << "making flock fail on demand takes a seccomp filter (Linux); the build found none";
 #endif
 }
+
+// Test names for the errors used here.
+std::string errno_name(int error) {
+    constexpr struct {
+        int error;
+        const char* name;
+    } NAMES[] = {{ENOLCK, "ENOLCK"}, {EOPNOTSUPP, "EOPNOTSUPP"}, {EINVAL, "EINVAL"}, {EIO, "EIO"},
+                 {ENXIO, "ENXIO"},   {ENODEV, "ENODEV"},         {ENOTTY, "ENOTTY"}, {EPERM, "EPERM"}};
+    for (const auto& n : NAMES)
+        if (n.error == error) return n.name;
+    return "errno" + std::to_string(error);
+}
+
+INSTANTIATE_TEST_SUITE_P(errors, device_without_locks_death_test, ::testing::Values(ENOLCK, EOPNOTSUPP, EINVAL),
+                         [](const ::testing::TestParamInfo<int>& info) { return errno_name(info.param); });
+
+// The errors by which a device says it is gone make the line lost without a
+// word; any other failure is reported and the line stays.
+struct settings_failure {
+    int error;
+    bool lost;
+};
+
+class failed_setting_death_test : public ::testing::TestWithParam<settings_failure> {};
+
+TEST_P(failed_setting_death_test, is_a_lost_line_only_for_a_device_that_is_gone) {
+#if defined(LUMICORD_HAVE_SECCOMP) && defined(TCSETS)
+    if (!lumicord::testing::can_fail_system_calls())
+        GTEST_SKIP() << "the seccomp filter that makes tcsetattr fail knows only x86-64 and AArch64";
+    linked_camera link(sim::camera_config{});
+    link.open_line(9600);
+    const settings_failure c = GetParam();
+    const std::string said = c.lost ? "" : std::string("tcsetattr: ") + std::strerror(c.error) + "\n";
+    EXPECT_EXIT(
+        {
+            if (!lumicord::testing::fail_system_call(SYS_ioctl, TCSETS, c.error)) _exit(77);
+            set_line_speed(38400);
+            std::fflush(stderr);
+            _exit(line_lost() ? 10 : 11);
+        },
+        ::testing::ExitedWithCode(c.lost ? 10 : 11), "^" + regex_quoted(said) + "$");
+#else
+    GTEST_SKIP() << "making tcsetattr fail on demand takes a seccomp filter (Linux); the build found none";
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(errors, failed_setting_death_test,
+                         ::testing::Values(settings_failure{EIO, true}, settings_failure{ENXIO, true},
+                                           settings_failure{ENODEV, true}, settings_failure{ENOTTY, false},
+                                           settings_failure{EPERM, false}),
+                         [](const ::testing::TestParamInfo<settings_failure>& info) {
+                             return errno_name(info.param.error);
+                         });
 
 }  // namespace
 }  // namespace lumicord::camlink

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -109,6 +110,37 @@ TEST_F(read_options_test, a_value_in_a_word_of_its_own_gets_one_hint_and_changes
     EXPECT_EQ(hints({"-V", "-B", "19200"}),
               "lumicord: -B takes its value in the same word: -B19200 (\"19200\" alone is ignored).\n");
     EXPECT_EQ(options.video_count, 1);
+}
+
+// A name without its path joined to -C would mean port 1: the hint names
+// the device's full path instead, where there is one, and never a joined
+// word that means something else.
+TEST(separate_value_hint_test, names_only_a_joined_word_that_means_what_was_meant) {
+    const lumicord::testing::scratch_dir here;
+    here.touch("camera-link");
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    const std::string there = std::filesystem::current_path().string();
+    const struct {
+        std::vector<const char*> args;
+        std::string hint;
+    } cases[] = {
+        {{"-C", "null"}, "lumicord: -C takes its value in the same word: -C/dev/null (\"null\" alone is ignored).\n"},
+        {{"-c", "./camera-link"},
+         "lumicord: -c takes its value in the same word: -c" + there + "/camera-link" +
+             " (\"./camera-link\" alone is ignored).\n"},
+        {{"-C", "ttyNOWHERE9"},
+         "lumicord: -C takes its value in the same word, a port number or a device's full path (\"ttyNOWHERE9\" "
+         "alone is ignored).\n"},
+        {{"-C", "3"}, "lumicord: -C takes its value in the same word: -C3 (\"3\" alone is ignored).\n"},
+        {{"-V", "ten"}, "lumicord: -V takes its value in the same word, as a number (\"ten\" alone is ignored).\n"},
+        {{"-N", "+2"}, "lumicord: -N takes its value in the same word: -N+2 (\"+2\" alone is ignored).\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        EXPECT_EQ(hint_lines(c.args), c.hint);
+    }
+    std::filesystem::current_path(cwd);
 }
 
 TEST(separate_value_hint_test, no_hint_where_nothing_is_lost) {

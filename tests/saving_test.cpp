@@ -27,7 +27,7 @@ using lumicord::testing::scratch_dir;
 TEST(finish_picture_file_test, a_complete_file_stays) {
     scratch_dir dir;
     const std::string name = (dir / "dc_001.dc2").string();
-    files::owned_stream stream(std::fopen(name.c_str(), "wb"));
+    owned_stream stream(std::fopen(name.c_str(), "wb"));
     ASSERT_TRUE(stream);
     const std::array<unsigned char, 3000> data{1, 2, 3};
     ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), stream.get()), data.size());
@@ -41,7 +41,7 @@ TEST(finish_picture_file_test, data_that_cannot_reach_the_disk_deletes_the_file)
     scratch_dir dir;
     dir.touch("dc_001.dc2", "partial");
     const std::size_t before = open_descriptor_count();
-    files::owned_stream stream(full_disk_stream());
+    owned_stream stream(full_disk_stream());
     ASSERT_TRUE(stream);
     // A buffer of our own, larger than the block, whatever size the system
     // would pick for a pipe.
@@ -59,7 +59,7 @@ TEST(finish_picture_file_test, data_that_cannot_reach_the_disk_deletes_the_file)
 TEST(finish_picture_file_test, an_earlier_failed_write_deletes_the_file) {
     scratch_dir dir;
     dir.touch("dc_001.dc2", "partial");
-    files::owned_stream stream(full_disk_stream());
+    owned_stream stream(full_disk_stream());
     ASSERT_TRUE(stream);
     std::array<char, 16> small_buffer{};
     ASSERT_EQ(std::setvbuf(stream.get(), small_buffer.data(), _IOFBF, small_buffer.size()), 0);

@@ -163,7 +163,9 @@ TEST_F(sim_link_test, a_hung_up_terminal_takes_the_link_along_and_the_new_one_ge
     while (!(reopened = camlink::reopen_line()) && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
         poll(nullptr, 0, 20);
     ASSERT_TRUE(reopened);
-    EXPECT_NE(link_target(link_), sim.device());
+    // Made again for the new terminal (which may have the old one's number:
+    // the system hands out the lowest free one).
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(link_)));
     EXPECT_EQ(camlink::camera_refind(9600), camlink::RES_OK);
     EXPECT_EQ(camlink::query_status(), camlink::RES_OK);
     camlink::camera_disconnect();

@@ -250,7 +250,7 @@ TEST(startup_e2e_test, a_value_in_a_word_of_its_own_is_hinted_at_on_standard_err
     EXPECT_EQ(words.err,
               "lumicord: -C takes its value in the same word: -C/dev/ttyUSB0 (\"/dev/ttyUSB0\" alone is ignored).\n"
               "lumicord: -N takes its value in the same word: -N7 (\"7\" alone is ignored).\n"
-              "lumicord: -B takes its value in the same word: -Bword (\"word\" alone is ignored).\n");
+              "lumicord: -B takes its value in the same word, as a number (\"word\" alone is ignored).\n");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "files/file_owners.h"
+#include "common/owners.h"
 
 namespace lumicord::files {
 

@@ -36,11 +36,14 @@ void run_operation(int (*operation)()) {
 void download_and_exit() {
     const download_outcome outcome = download_pictures(1, false, first_new_number);
     goodbye_if_interrupted();
+    // The command file depends only on the files saved, so it is written
+    // before the wait for a lost line, which may end the program.
+    const bool finished = outcome != download_outcome::status_failed;
+    if (finished && first_new_number >= 1) files::write_converter_file(first_new_number);
     // Camera and port go back as they were before the goodbye, if they can.
     bring_line_back();
     // A failed status exchange leaves the user at the prompt to try again.
-    if (outcome == download_outcome::status_failed) return;
-    if (first_new_number >= 1) files::write_converter_file(first_new_number);
+    if (!finished) return;
     say_goodbye(outcome == download_outcome::all_saved ? 0 : 1);
 }
 

@@ -4,7 +4,6 @@
 
 #include "front/options.h"
 #include "link/camera.h"
-#include "link/line.h"
 
 namespace lumicord::front {
 
@@ -59,7 +58,7 @@ void show_status(bool with_model_line) {
     const camlink::camera_state_record& s = camlink::camera_state;
     if (with_model_line)
         std::printf("\nDC%02X camera with %ld baud at %s detected.", static_cast<unsigned>(s.model), options.baud,
-                    camlink::line_state.device_path);
+                    chosen_device());
     std::fputs(s.resolution == 1 ? "\nResolution:  low" : "\nResolution: high", stdout);
     std::fputs(s.battery == 0 ? "\nBattery:    good" : "\nBattery:    down", stdout);
     std::printf("\n%2d photos taken \n%2d photos free", static_cast<int>(s.pictures_taken),

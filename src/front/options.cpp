@@ -1,5 +1,9 @@
 #include "front/options.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +11,7 @@
 
 #include "front/console.h"
 #include "front/goodbye.h"
+#include "link/device_names.h"
 
 namespace lumicord::front {
 
@@ -16,6 +21,8 @@ namespace {
 
 constexpr int DEFAULT_SEARCH_TOP = 100;
 constexpr int MAX_VIDEO_COUNT = 999;
+// Room for any device path a hint suggests.
+constexpr std::size_t PATH_LENGTH = 4096;
 
 bool takes_value(char letter) { return letter != '\0' && std::strchr("BbCcNnVv", letter) != nullptr; }
 
@@ -27,6 +34,28 @@ bool takes_value(char letter) { return letter != '\0' && std::strchr("BbCcNnVv",
 }
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// A word the options read as a number: digits, perhaps after a sign.
+bool looks_like_number(const char* word) {
+    if (*word == '+' || *word == '-') ++word;
+    return *word >= '0' && *word <= '9';
+}
+
+// The path from / of a device named without one: below /dev, where
+// devices live, or else from the working directory. False when neither
+// exists (or the path would not fit).
+bool device_path_for_name(const char* name, char* path, std::size_t size) {
+    struct stat st {};
+    const int n = std::snprintf(path, size, "/dev/%s", name);
+    if (n > 0 && static_cast<std::size_t>(n) < size && stat(path, &st) == 0) return true;
+    if (stat(name, &st) != 0) return false;
+    std::array<char, PATH_LENGTH> here{};
+    if (getcwd(here.data(), here.size()) == nullptr) return false;
+    while (name[0] == '.' && name[1] == '/') name += 2;
+    const char* separator = std::strcmp(here.data(), "/") == 0 ? "" : "/";
+    const int m = std::snprintf(path, size, "%s%s%s", here.data(), separator, name);
+    return m > 0 && static_cast<std::size_t>(m) < size;
+}
 
 }  // namespace
 
@@ -56,6 +85,10 @@ int read_int(const char* text) {
     return static_cast<int>(value);
 }
 
+const char* chosen_device() {
+    return options.device != nullptr ? options.device : camlink::device_path_for(options.port);
+}
+
 int hint_separate_values(int argc, char** argv, std::FILE* to) {
     int hints = 0;
     for (int i = 1; i + 1 < argc; ++i) {
@@ -65,8 +98,26 @@ int hint_separate_values(int argc, char** argv, std::FILE* to) {
         if (arg[0] != '-' || !takes_value(arg[1]) || arg[2] != '\0') continue;
         // An empty word would give a one-word form identical to what was typed.
         if (next[0] == '-' || next[0] == '\0') continue;
-        std::fprintf(to, "lumicord: %s takes its value in the same word: %s%s (\"%s\" alone is ignored).\n", arg, arg,
-                     next, next);
+        // Joined, the word must mean what the user meant: -CttyUSB0 would be
+        // port 1, and -Bfast 9600.
+        const bool is_port = arg[1] == 'C' || arg[1] == 'c';
+        std::array<char, PATH_LENGTH> device{};
+        const char* value = nullptr;
+        if (looks_like_number(next) || (is_port && next[0] == '/'))
+            value = next;
+        else if (is_port && device_path_for_name(next, device.data(), device.size()))
+            value = device.data();
+        if (value != nullptr)
+            std::fprintf(to, "lumicord: %s takes its value in the same word: %s%s (\"%s\" alone is ignored).\n", arg,
+                         arg, value, next);
+        else if (is_port)
+            std::fprintf(to,
+                         "lumicord: %s takes its value in the same word, a port number or a device's full path "
+                         "(\"%s\" alone is ignored).\n",
+                         arg, next);
+        else
+            std::fprintf(to, "lumicord: %s takes its value in the same word, as a number (\"%s\" alone is ignored).\n",
+                         arg, next);
         ++hints;
     }
     return hints;

@@ -21,10 +21,17 @@ extern options_record options;
 // act where the scan meets them, so options to their right are in effect.
 void read_options(int argc, char** argv);
 
+// The serial device the options choose: the path given with -C, or the
+// device of the port number.
+const char* chosen_device();
+
 // For every option that takes a value (-B, -C, -N, -V) written alone and
 // followed by a word that does not begin with "-", one line to the stream
-// naming the one-word form: the separate word is ignored, which a user
-// would not guess. Returns the number of lines written.
+// saying that the separate word is ignored, which a user would not guess,
+// and naming the one-word form where joining gives what was meant: a
+// number, a path from /, or for -C a name found below /dev or from the
+// working directory, given as its full path. Returns the number of lines
+// written.
 int hint_separate_values(int argc, char** argv, std::FILE* to);
 
 // atoi and atol as the C library reads them, but a value beyond the type's

@@ -15,7 +15,7 @@ namespace {
 
 // A full disk often shows only here, when the buffer is written out; an
 // earlier buffer that failed to go out leaves the error flag set.
-bool close_checked(files::owned_stream& stream) {
+bool close_checked(owned_stream& stream) {
     const bool flushed = std::fflush(stream.get()) == 0 && std::ferror(stream.get()) == 0;
     const bool closed = stream.close();
     return flushed && closed;
@@ -23,7 +23,7 @@ bool close_checked(files::owned_stream& stream) {
 
 }  // namespace
 
-bool finish_picture_file(files::owned_stream stream, const char* name) {
+bool finish_picture_file(owned_stream stream, const char* name) {
     if (close_checked(stream)) return true;
     ::unlink(name);
     return false;
@@ -57,7 +57,7 @@ bool save_picture(int picture, long file_number, int shown_number) {
 }
 
 void save_thumbnails() {
-    files::owned_stream stream = files::create_replacement_file(files::THUMBNAIL_FILE_NAME);
+    owned_stream stream = files::create_replacement_file(files::THUMBNAIL_FILE_NAME);
     if (!stream) {
         std::fputs("  Can't open file!", stdout);
         return;

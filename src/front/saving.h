@@ -2,7 +2,7 @@
 // picture into a new numbered file, and all thumbnails into their file.
 #pragma once
 
-#include "files/file_owners.h"
+#include "common/owners.h"
 
 namespace lumicord::front {
 
@@ -20,6 +20,6 @@ void save_thumbnails();
 
 // Closes a freshly written picture file; false when its data did not all
 // reach the disk (the file is then deleted).
-bool finish_picture_file(files::owned_stream stream, const char* name);
+bool finish_picture_file(owned_stream stream, const char* name);
 
 }  // namespace lumicord::front

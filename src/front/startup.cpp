@@ -10,7 +10,6 @@
 #include "front/stop_signals.h"
 #include "front/video_mode.h"
 #include "link/camera.h"
-#include "link/device_names.h"
 
 namespace lumicord::front {
 
@@ -28,7 +27,7 @@ void run_program(int argc, char** argv) {
     // From here on a stop signal ends the program through the goodbye, which
     // leaves camera and device as they were.
     install_stop_handlers();
-    const char* device = options.device != nullptr ? options.device : camlink::device_path_for(options.port);
+    const char* device = chosen_device();
     int result = camlink::camera_connect(device, options.baud);
     if (result != camlink::RES_OK) {
         if (result == camlink::RES_USER_BREAK) {

@@ -10,11 +10,15 @@
 namespace lumicord::camlink {
 
 std::array<counted_command, COMMAND_COUNT> command_table = INITIAL_COMMANDS;
-bool camera_answered = false;
 
 namespace {
 constexpr int COMMAND_PAUSE_MS = 100;
-}
+bool camera_answered = false;
+}  // namespace
+
+bool camera_has_answered() { return camera_answered; }
+
+void forget_camera_answers() { camera_answered = false; }
 
 void patch_command(command_id cmd, int i, std::uint8_t value) {
     // Byte 0 of a counted command is its length.

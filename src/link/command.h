@@ -45,8 +45,13 @@ inline constexpr std::array<counted_command, COMMAND_COUNT> INITIAL_COMMANDS = {
 // before sending, and the patch stays until the next one.
 extern std::array<counted_command, COMMAND_COUNT> command_table;
 
-// Set once the camera has acknowledged a command during this run.
-extern bool camera_answered;
+// Whether the camera has acknowledged a command since the line was opened
+// or came back: only a camera known to be there is worth waiting for.
+bool camera_has_answered();
+
+// Forgets the acknowledgements so far, for a line opened afresh: whatever
+// answered before may not be behind it now.
+void forget_camera_answers();
 
 // Sets command byte i (0..7) of cmd in command_table; the patch stays until
 // the next one.

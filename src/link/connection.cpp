@@ -101,11 +101,13 @@ int find_camera_and_switch(long baud, bool asked_at_speed) {
 }  // namespace
 
 int camera_connect(const char* device, long baud) {
+    forget_camera_answers();
     open_line(device, HOME_SPEED);
     return find_camera_and_switch(baud, false);
 }
 
 int camera_refind(long baud) {
+    forget_camera_answers();
     const long speed = line_speed_for(baud);
     // A line that came back is most often an adapter plugged in again,
     // behind which the camera kept its power and its working speed: asked
@@ -121,20 +123,24 @@ int camera_refind(long baud) {
 }
 
 void camera_disconnect() {
-    if (line_state.fd < 0) return;
+    if (!line_open()) return;
     // Nothing reaches a camera behind a line that is gone.
     if (line_lost()) {
         close_line();
         return;
     }
-    if (take_cut_exchange()) drop_leftovers();
+    // A camera that has not answered since the line was opened (or came
+    // back) is not there to have been cut off, nor to be waited for: its
+    // silence would only hold the exit up.
+    const bool answered = camera_has_answered();
+    if (take_cut_exchange() && answered) drop_leftovers();
     // Sent at whatever speed the line has now, so a camera that already
     // moved hears it; one left at 9600 by a failed connect ignores it. A
     // camera left behind at the working speed answers the next run only
-    // there, so one that has answered during this run is asked again when it
-    // does not acknowledge; one that never answered is not waited for.
+    // there, so one that has answered is asked again when it does not
+    // acknowledge.
     patch_baud_code(HOME_SPEED);
-    send_command_tries(CMD_INIT, camera_answered ? HOME_TRIES : 1);
+    send_command_tries(CMD_INIT, answered ? HOME_TRIES : 1);
     set_line_speed(HOME_SPEED);
     close_line();
 }

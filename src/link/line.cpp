@@ -12,18 +12,39 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "files/file_owners.h"
+#include "common/owners.h"
 #include "link/baud.h"
 #include "link/port_driver.h"
 #include "link/stop_request.h"
 
 namespace lumicord::camlink {
 
-line_state_record line_state;
-
 namespace {
 
 constexpr cc_t READ_TIMEOUT_DECISECONDS = 15;
+
+// What the device had when the program first opened it, put back at every
+// way out however often the line went and came back: a returning device
+// has its driver's defaults, or the dead one's last settings (the working
+// ones, without CLOCAL), and neither is what the user had set.
+struct device_own_record {
+    const char* path = nullptr;  // as the user named it or the port table gave it
+    termios settings{};
+    bool settings_valid = false;
+    bool flags_changed = false;  // the first open asked for low latency...
+    int flags = 0;               // ...over these serial flags
+};
+
+// What one open holds, and gives up when the device is closed.
+struct open_record {
+    int fd = -1;
+    port_claim claim;
+    bool gone = false;  // the device went away under us (see line_lost)
+};
+
+device_own_record device_own;
+open_record line_now;
+termios working{};  // built by the program, not read from the device
 
 termios build_working_settings() {
     termios t;
@@ -92,7 +113,7 @@ bool device_gone_error(int error) { return error == EIO || error == ENXIO || err
 void report_line_failure(const char* failed_call) {
     const int error = errno;
     if (device_gone_error(error)) {
-        line_state.gone = true;
+        line_now.gone = true;
         return;
     }
     errno = error;
@@ -132,13 +153,14 @@ struct set_up_failure {
 };
 
 // Opens device and makes it the line at 9600 baud; on failure the device is
-// left as it was and closed.
-set_up_failure set_up_line(const char* device) {
+// left as it was and closed. Only the first open takes the device's own
+// settings.
+set_up_failure set_up_line(const char* device, bool first) {
     // O_NONBLOCK keeps the open from waiting for a carrier that a three-wire
     // camera cable never raises; it is cleared before any I/O so reads block
     // with the line's timeout. O_NOCTTY keeps the device from becoming our
     // controlling terminal, O_CLOEXEC from passing to a program we start.
-    files::owned_descriptor fd(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    owned_descriptor fd(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return {"open", errno};
     // Two programs on one line would corrupt each other's transfers.
     if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && !lock_unsupported(errno)) return {"flock", errno};
@@ -153,27 +175,41 @@ set_up_failure set_up_line(const char* device) {
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return give_back("fcntl");
 
-    const termios working = build_working_settings();
-    termios saved{};
-    const bool saved_valid = tcgetattr(fd.get(), &saved) == 0;
-    if (apply_settings(fd.get(), working) != 0) return give_back("tcsetattr");
+    const termios wanted = build_working_settings();
+    termios found{};
+    const bool found_valid = tcgetattr(fd.get(), &found) == 0;
+    if (apply_settings(fd.get(), wanted) != 0) return give_back("tcsetattr");
     // What an earlier run left unread (the rest of a block, when it was
     // killed mid-transfer) is no answer to anything we will ask.
     tcflush(fd.get(), TCIFLUSH);
-    line_state.working = working;
-    line_state.saved = saved;
-    line_state.saved_valid = saved_valid;
-    line_state.claim = claim;
-    line_state.gone = false;
-    line_state.fd = fd.release();
+    if (first) {
+        device_own.settings = found;
+        device_own.settings_valid = found_valid;
+        device_own.flags_changed = claim.flags_changed;
+        device_own.flags = claim.saved_flags;
+    }
+    working = wanted;
+    line_now.claim = claim;
+    line_now.gone = false;
+    line_now.fd = fd.release();
     return {};
+}
+
+// What the device gives back at its close: this open's exclusive hold, and
+// the serial flags the first open found.
+port_claim claim_to_release() {
+    port_claim claim = line_now.claim;
+    claim.flags_changed = device_own.flags_changed;
+    claim.saved_flags = device_own.flags;
+    return claim;
 }
 
 }  // namespace
 
 void open_line(const char* device, long baud) {
-    line_state.device_path = device;
-    const set_up_failure failure = set_up_line(device);
+    device_own = device_own_record{};
+    device_own.path = device;
+    const set_up_failure failure = set_up_line(device, true);
     if (failure.failed_call != nullptr) {
         const bool opening = std::strcmp(failure.failed_call, "open") == 0 ||
                              std::strcmp(failure.failed_call, "flock") == 0;
@@ -184,55 +220,72 @@ void open_line(const char* device, long baud) {
 }
 
 bool reopen_line() {
-    if (line_state.fd >= 0 || line_state.device_path == nullptr) return false;
-    return set_up_line(line_state.device_path).failed_call == nullptr;
+    if (line_now.fd >= 0 || device_own.path == nullptr) return false;
+    return set_up_line(device_own.path, false).failed_call == nullptr;
 }
 
-bool line_lost() { return line_state.gone; }
+const char* line_device() { return device_own.path; }
 
-int line_hangup_descriptor() { return line_state.gone ? -1 : line_state.fd; }
+bool line_open() { return line_now.fd >= 0; }
+
+bool line_lost() { return line_now.gone; }
+
+int line_hangup_descriptor() { return line_now.gone ? -1 : line_now.fd; }
 
 bool line_hung_up() {
-    if (line_state.fd < 0) return line_state.gone;
-    if (line_state.gone) return true;
-    pollfd watch{line_state.fd, 0, 0};
-    if (poll(&watch, 1, 0) == 1 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) line_state.gone = true;
-    return line_state.gone;
+    if (line_now.fd < 0) return line_now.gone;
+    if (line_now.gone) return true;
+    pollfd watch{line_now.fd, 0, 0};
+    if (poll(&watch, 1, 0) == 1 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) line_now.gone = true;
+    return line_now.gone;
 }
 
 void set_line_speed(long baud) {
     const speed_t speed = speed_constant(line_speed_for(baud));
-    cfsetospeed(&line_state.working, speed);
-    cfsetispeed(&line_state.working, speed);
-    if (line_state.gone) return;
+    cfsetospeed(&working, speed);
+    cfsetispeed(&working, speed);
+    if (line_now.gone) return;
     // A driver may sleep here too; a signal then only delays the change.
-    int applied = apply_settings(line_state.fd, line_state.working);
-    while (applied != 0 && errno == EINTR) applied = apply_settings(line_state.fd, line_state.working);
+    int applied = apply_settings(line_now.fd, working);
+    while (applied != 0 && errno == EINTR) applied = apply_settings(line_now.fd, working);
     if (applied != 0) report_line_failure("tcsetattr");
 }
 
+const termios& line_working_settings() { return working; }
+
 void restore_device() {
-    const int fd = line_state.fd;
-    if (fd < 0 || line_state.gone) return;
-    if (line_state.saved_valid) tcsetattr(fd, TCSANOW, &line_state.saved);
-    release_port(fd, line_state.claim);
+    const int fd = line_now.fd;
+    if (fd < 0 || line_now.gone) return;
+    if (device_own.settings_valid) tcsetattr(fd, TCSANOW, &device_own.settings);
+    release_port(fd, claim_to_release());
 }
 
 void close_line() {
-    const int fd = line_state.fd;
+    const int fd = line_now.fd;
     if (fd < 0) return;
     restore_device();
     // Marked closed before the descriptor goes, so that a signal's path to
     // the exit never touches a closed (or reused) descriptor; the device is
     // already as it was.
-    line_state.fd = -1;
+    line_now.fd = -1;
     ::close(fd);
 }
 
+void adopt_line_descriptor(int fd) {
+    device_own = device_own_record{};
+    line_now = open_record{};
+    line_now.fd = fd;
+}
+
+void forget_device_settings() {
+    device_own.settings_valid = false;
+    device_own.flags_changed = false;
+}
+
 void send_byte(std::uint8_t byte) {
-    if (line_state.gone) return;
+    if (line_now.gone) return;
     for (;;) {
-        if (::write(line_state.fd, &byte, 1) == 1) return;
+        if (::write(line_now.fd, &byte, 1) == 1) return;
         // A serial driver may sleep in a write, and a stop signal then
         // interrupts it: that is the user's stop, which the exchange sees at
         // its next look at the request, and no failure of the line. Another
@@ -254,10 +307,10 @@ long read_line(std::uint8_t* buffer, std::size_t count) {
         errno = EINTR;
         return -1;
     }
-    if (line_state.gone) return 0;
-    const long got = static_cast<long>(::read(line_state.fd, buffer, count));
+    if (line_now.gone) return 0;
+    const long got = static_cast<long>(::read(line_now.fd, buffer, count));
     if (got < 0 && device_gone_error(errno)) {
-        line_state.gone = true;
+        line_now.gone = true;
         return 0;
     }
     // Silence ends a read only after the line's timeout; an end at once may

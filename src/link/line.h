@@ -1,6 +1,6 @@
 // The one place that owns the serial device: it opens it, applies the
-// working settings, remembers the device's own settings and puts them back
-// on every way out.
+// working settings, keeps the device's own settings from the first open and
+// puts them back on every way out, after any number of returns.
 #pragma once
 
 #include <termios.h>
@@ -8,24 +8,19 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/port_driver.h"
-
 namespace lumicord::camlink {
-
-struct line_state_record {
-    int fd = -1;                       // valid between open_line and close_line
-    const char* device_path = nullptr; // as the user named it or the port table gave it
-    termios working{};                 // built by the program, not read from the device
-    termios saved{};                   // the device's own settings, captured at open
-    bool saved_valid = false;
-    port_claim claim;                  // what was changed in the driver, to undo at close
-    bool gone = false;                 // the device went away under us (see line_lost)
-};
-extern line_state_record line_state;
 
 // Opens the device at 9600 baud, then moves the line to baud. Does not
 // return on failure: prints why on standard error and exits with status -1.
+// The settings found now are the device's own, the ones put back at the end.
 void open_line(const char* device, long baud);
+
+// The device as the user named it or the port table gave it; nullptr before
+// the first open.
+const char* line_device();
+
+// True while the device is open (lost or not).
+bool line_open();
 
 // A line that goes away under the program (a USB-serial adapter unplugged,
 // a pseudo-terminal hung up) is told apart from a silent camera by the
@@ -36,7 +31,7 @@ void open_line(const char* device, long baud);
 bool line_lost();
 
 // The descriptor on which poll reports the line's hang-up while the program
-// waits for something else, or -1 when no line is open.
+// waits for something else, or -1 when no line is open or it is lost.
 int line_hangup_descriptor();
 
 // True when the line has indeed hung up (it is then marked lost); asked
@@ -44,13 +39,19 @@ int line_hangup_descriptor();
 bool line_hung_up();
 
 // Opens the device of the lost line again, by every rule of the first open,
-// at 9600 baud; the settings found now are the ones restored at the end.
+// at 9600 baud. What each open takes (the descriptor, the lock, the
+// exclusive hold, low latency) is taken afresh; the settings put back at the
+// end stay those of the first open, whatever the returning device has now.
 // False, saying nothing, while it cannot be opened or set up.
 bool reopen_line();
 
 // Applies baud if the line supports it (19200, 38400, 57600, 115200), else
 // 9600. A failure is reported with perror and the line keeps its old speed.
 void set_line_speed(long baud);
+
+// The settings the program last applied (or tried to): the device may not
+// hold all of them (a pseudo-terminal drops the parity).
+const termios& line_working_settings();
 
 // Puts the device's own settings back and closes it; a lost line's device
 // is closed without being touched, so that the lock goes at once and the
@@ -69,5 +70,14 @@ void send_byte(std::uint8_t byte);
 // One read of at most count bytes: the count read, 0 after 1.5 s of silence
 // (at once on a lost line), -1 on an error or when the user asked to stop.
 long read_line(std::uint8_t* buffer, std::size_t count);
+
+// Makes fd, opened and set up by the caller, the line, with nothing of the
+// device's own to put back (a harness that feeds the link from a socket);
+// -1 lets it go again without closing it.
+void adopt_line_descriptor(int fd);
+
+// Forgets the device's own settings, so that closing leaves the device as
+// the program set it, as a run killed outright does.
+void forget_device_settings();
 
 }  // namespace lumicord::camlink

@@ -14,7 +14,7 @@ namespace lumicord::testing {
 void reset_link_records() {
     camlink::camera_state = camlink::camera_state_record{};
     camlink::command_table = camlink::INITIAL_COMMANDS;
-    camlink::camera_answered = false;
+    camlink::forget_camera_answers();
     camlink::transfer_buffer.fill(0);
     camlink::picture_info_table = camlink::picture_info_array{};
 }

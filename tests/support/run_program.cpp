@@ -104,6 +104,9 @@ program_result run_program(const program_run& run) {
     result.out = child.out();
     result.err = setup.argv.front() == run.binary ? child.err() : without_valgrind_ioctl_notes(child.err());
     result.seconds = std::chrono::duration<double>(end.ended - child.started()).count();
+    const auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    result.cpu_seconds = seconds_of(end.usage.ru_utime) + seconds_of(end.usage.ru_stime);
+    result.under_valgrind = setup.argv.front() != run.binary;
     if (end.exited) result.exit_status = end.exit_status;
     result.killed_by = end.killed_by;
     return result;

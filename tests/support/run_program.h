@@ -53,6 +53,8 @@ struct program_result {
     std::string out;
     std::string err;
     double seconds = 0;
+    double cpu_seconds = 0;       // processor time, user and system
+    bool under_valgrind = false;  // then times and processor use say little
 };
 
 program_result run_program(const program_run& run);

@@ -3,7 +3,10 @@
 // pseudo-terminal, the name leads there.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -20,10 +23,13 @@ public:
         if (!failure.empty()) throw std::runtime_error(failure);
         // Gone while hung up, as an unplugged adapter's names are.
         sim_.on_terminal_change([this](const std::string& path) {
-            if (path.empty())
+            if (path.empty()) {
                 link_.remove();
-            else
+            } else {
+                bytes_at_return_ = sim_.received().size();
+                if (on_return_) on_return_(sim_);
                 link_.retarget(path);
+            }
         });
     }
     unpluggable_camera(const unpluggable_camera&) = delete;
@@ -32,9 +38,18 @@ public:
     sim::camera_sim& sim() { return sim_; }
     // The name to give the program with -C.
     const std::string& name() const { return name_; }
+    // Called each time the line comes back, before its name leads to the
+    // new terminal (so before the program can reach it). Set before the
+    // program starts.
+    void on_return(std::function<void(sim::camera_sim&)> call) { on_return_ = std::move(call); }
+    // How many bytes the camera had received when its line last came back.
+    std::size_t bytes_at_return() const { return bytes_at_return_; }
 
 private:
-    sim::device_link link_;  // outlives the simulator's thread, which retargets it
+    // These outlive the simulator's thread, which uses them.
+    sim::device_link link_;
+    std::atomic<std::size_t> bytes_at_return_{0};
+    std::function<void(sim::camera_sim&)> on_return_;
     sim::camera_sim sim_;
     std::string name_;
 };

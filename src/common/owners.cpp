@@ -1,10 +1,10 @@
-#include "files/file_owners.h"
+#include "common/owners.h"
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace lumicord::files {
+namespace lumicord {
 
 owned_stream::owned_stream(owned_stream&& other) noexcept : stream_(std::exchange(other.stream_, nullptr)) {}
 
@@ -53,4 +53,4 @@ owned_stream owned_descriptor::into_stream(const char* mode) noexcept {
     return owned_stream(stream);
 }
 
-}  // namespace lumicord::files
+}  // namespace lumicord

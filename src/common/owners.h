@@ -1,11 +1,12 @@
 // Owners of what the program opens: an open stream and an open descriptor
-// (for its files, and for the serial device while it is being set up). Whatever way a function leaves, what it opened is
-// closed, and closed once.
+// (for the picture files, and for the serial device while it is being set
+// up). Whatever way a function leaves, what it opened is closed, and closed
+// once. Every subsystem uses them, so they belong to none.
 #pragma once
 
 #include <cstdio>
 
-namespace lumicord::files {
+namespace lumicord {
 
 // An open stream, closed when its owner goes. Move-only.
 class owned_stream {
@@ -60,4 +61,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace lumicord::files
+}  // namespace lumicord
