@@ -11,6 +11,7 @@
 #include "front/video_mode.h"
 #include "link/camera.h"
 #include "link/device_names.h"
+#include "link/port_listing.h"
 
 namespace lumicord::front {
 
@@ -36,6 +37,9 @@ void run_program(int argc, char** argv) {
         } else {
             std::printf("\nCamera not found at %s!", device);
             std::printf("\nCheck the -C option and if camera is ON.");
+            // On a terminal this comes under "Camera not found", before the
+            // advice line, which still waits for its newline.
+            camlink::hint_serial_ports(device);
         }
         say_goodbye(-1);
     }
