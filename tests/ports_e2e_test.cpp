@@ -1,6 +1,7 @@
-// The built lumicord listing the serial ports (--ports) and naming them when
-// the device is missing, on this computer's own /sys and /dev; and, traced
-// from outside, opening no device to do either.
+// The built lumicord, traced from outside, opens no device to list the
+// serial ports (--ports) or to name them when the device is missing. What
+// it prints is held by serial_ports_test, options_test and
+// startup_e2e_test.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -19,52 +20,10 @@
 
 #include "link/port_listing.h"
 #include "tests/support/child_process.h"
-#include "tests/support/console_text.h"
-#include "tests/support/ports_hint.h"
-#include "tests/support/run_program.h"
-#include "tests/support/scratch_dir.h"
 
 namespace lumicord::testing {
 namespace {
 
-std::string listing_here() {
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&text, &size);
-    camlink::show_serial_ports(stream, camlink::list_serial_ports());
-    std::fclose(stream);
-    std::string result(text, size);
-    std::free(text);
-    return result;
-}
-
-TEST(ports_e2e_test, ports_lists_this_computers_ports_and_nothing_else) {
-    // Options around it change nothing; the help and version requests act
-    // where the scan meets them, from the right.
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--ports"}, {"-B38400", "--ports", "-C/dev/ttyUSB0"}, {"--version", "--ports"}}) {
-        SCOPED_TRACE(args[0]);
-        scratch_dir dir;
-        const program_result r = run_program(lumicord_run(args, "", dir.path().string()));
-        EXPECT_EQ(r.exit_status, 0);
-        EXPECT_EQ(r.out, listing_here());
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(dir.names(), std::vector<std::string>{});
-    }
-    const program_result version_last = run_program(lumicord_run({"--ports", "--version"}));
-    EXPECT_EQ(version_last.out, version_line());
-}
-
-TEST(ports_e2e_test, a_missing_device_is_reported_then_the_ports_named) {
-    scratch_dir dir;
-    const std::string path = "/dev/lumicord-test-no-such-port";
-    const program_result r = run_program(lumicord_run({"-C" + path, "-B115200"}, "q\n", dir.path().string()));
-    EXPECT_EQ(r.exit_status, 255);
-    EXPECT_EQ(r.out, banner_text(115200) + menu_text());
-    EXPECT_EQ(r.err, "open: No such file or directory\nCould not open " + path + " for read/write.\n" + ports_hint(path));
-}
-
-// ---------------------------------------------------------------- traced
 // Linux only: where the listing reads sysfs, and where ptrace tells the
 // system calls apart the same way on every processor.
 #if defined(__linux__)

@@ -10,7 +10,7 @@
 #include "tests/support/console_text.h"
 #include "tests/support/front_session.h"
 #include "tests/support/linked_camera.h"
-#include "tests/support/ports_hint.h"
+#include "tests/support/port_texts.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
