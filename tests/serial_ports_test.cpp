@@ -154,10 +154,6 @@ struct listing_case {
     const char* hint;   // what the hint then prints
 };
 
-const char* const FTDI_LINE =
-    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP5J-if00-port0 (ttyUSB0, ftdi_sio, FTDI FT232R USB UART, serial "
-    "A10KZP5J)";
-
 const std::vector<listing_case> CASES = {
     {"no ports", CONSOLES, list_sysfs_ports, "No serial ports found.\n", "/dev/ttyS0",
      "lumicord: no serial ports found here.\n"},
