@@ -22,10 +22,10 @@ void require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// A help or version request prints its text and ends the process, as it
-// should; the fuzzer must not follow it there.
+// A help, version or port list request prints its text and ends the
+// process, as it should; the fuzzer must not follow it there.
 bool asks_for_help(const std::string& arg) {
-    if (arg == "--help" || arg == "--version") return true;
+    if (arg == "--help" || arg == "--version" || arg == "--ports") return true;
     return arg.size() >= 2 && arg[0] == '-' && (arg[1] == '?' || arg[1] == 'h' || arg[1] == 'H');
 }
 

@@ -149,7 +149,7 @@ TEST_F(manual_page_test, every_option_is_described) {
     const program_result help = run_program(lumicord_run({"-h"}));
     // The usage line names some options; -N, the help letters and the long
     // forms it leaves out.
-    std::set<std::string> options{"-N", "-h", "-H", "-?", "--help", "--version"};
+    std::set<std::string> options{"-N", "-h", "-H", "-?", "--help", "--version", "--ports"};
     const std::regex usage_option("\\[(-[A-Za-z])");
     for (const std::string& line : lines_of(help.out)) {
         if (line.rfind("Lumicord [", 0) != 0) continue;

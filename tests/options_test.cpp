@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/console_text.h"
+#include "tests/support/port_texts.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
@@ -274,6 +275,9 @@ TEST(help_test, long_forms_act_where_the_scan_meets_them) {
         {{"-B19200", "--help"}, lumicord::testing::banner_text(9600) + lumicord::testing::closing_notice()},
         {{"--helpme", "--help", "-B57600", "--versions"},
          lumicord::testing::banner_text(57600) + lumicord::testing::closing_notice()},
+        {{"--ports"}, lumicord::testing::ports_listing()},
+        {{"--version", "-h", "--ports", "-C/dev/ttyUSB0"}, lumicord::testing::ports_listing()},
+        {{"--ports", "--version"}, version},
     };
     for (const auto& c : cases) {
         std::string joined;

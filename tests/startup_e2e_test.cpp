@@ -14,6 +14,7 @@
 #include "tests/support/front_session.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"
+#include "tests/support/port_texts.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
@@ -134,7 +135,7 @@ TEST(startup_e2e_test, a_device_that_cannot_be_opened_ends_without_the_closing_n
     const program_result r = run_program(lumicord_run({"-C" + path}, "q\n", dir.path().string()));
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.out, banner_text(9600) + menu_text());
-    EXPECT_EQ(r.err, "open: No such file or directory\nCould not open " + path + " for read/write.\n");
+    EXPECT_EQ(r.err, "open: No such file or directory\nCould not open " + path + " for read/write.\n" + ports_hint(path));
 }
 
 TEST(startup_e2e_test, a_device_that_is_no_terminal_ends_without_the_closing_notice) {

@@ -10,6 +10,7 @@
 #include "tests/support/console_text.h"
 #include "tests/support/front_session.h"
 #include "tests/support/linked_camera.h"
+#include "tests/support/port_texts.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
 
@@ -61,7 +62,7 @@ TEST(startup_slow_test, a_silent_camera_is_not_found) {
             lumicord_run({"-C" + sim.device_path(), "-B" + std::to_string(c.baud)}, "q\n", dir.path().string()));
         EXPECT_EQ(r.exit_status, 255);
         EXPECT_EQ(r.out, banner_text(c.baud) + menu_text() + not_found_text(sim.device_path()));
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.err, ports_hint(sim.device_path()));
         EXPECT_EQ(commands_sent(sim), c.commands);
         // Each command waits 0.1 s + 1.5 s for an answer that never comes.
         EXPECT_GE(r.seconds, static_cast<double>(c.commands.size()) * 1.6);
@@ -78,6 +79,7 @@ TEST(startup_slow_test, a_camera_lost_at_the_working_speed_is_not_found_and_stil
         run_program(lumicord_run({"-C" + sim.device_path(), "-V", "-B38400"}, "", dir.path().string()));
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.out, banner_text(38400) + not_found_text(sim.device_path()));
+    EXPECT_EQ(r.err, ports_hint(sim.device_path()));
     EXPECT_EQ(commands_sent(sim), (std::vector<std::string>{
                                       "9600: " + INIT_9600,
                                       "9600: " + INIT_38400,

@@ -12,6 +12,7 @@
 #include "front/console.h"
 #include "front/goodbye.h"
 #include "link/device_names.h"
+#include "link/port_listing.h"
 
 namespace lumicord::front {
 
@@ -128,8 +129,13 @@ void read_options(int argc, char** argv) {
         const char* arg = argv[i];
         if (arg == nullptr || arg[0] != '-' || arg[1] == '\0') continue;
         if (arg[1] == '-') {
-            // Of the long forms only these two; any other is ignored.
+            // Of the long forms only these; any other is ignored.
             if (std::strcmp(arg, "--help") == 0) show_help_and_exit();
+            if (std::strcmp(arg, "--ports") == 0) {
+                camlink::show_serial_ports(stdout, camlink::list_serial_ports());
+                std::fflush(stdout);
+                std::exit(0);
+            }
             if (std::strcmp(arg, "--version") == 0) {
                 show_version();
                 std::fflush(stdout);

@@ -10,6 +10,7 @@
 #include "front/stop_signals.h"
 #include "front/video_mode.h"
 #include "link/camera.h"
+#include "link/port_listing.h"
 
 namespace lumicord::front {
 
@@ -35,6 +36,9 @@ void run_program(int argc, char** argv) {
         } else {
             std::printf("\nCamera not found at %s!", device);
             std::printf("\nCheck the -C option and if camera is ON.");
+            // On a terminal this comes under "Camera not found", before the
+            // advice line, which still waits for its newline.
+            camlink::hint_serial_ports(device);
         }
         say_goodbye(-1);
     }

@@ -15,6 +15,7 @@
 #include "common/owners.h"
 #include "link/baud.h"
 #include "link/port_driver.h"
+#include "link/port_listing.h"
 #include "link/stop_request.h"
 
 namespace lumicord::camlink {
@@ -93,6 +94,7 @@ void explain_permission(const char* device) {
     }
     std::fprintf(stderr, "Could not open %s for read/write.\n", device);
     if (error == EACCES) explain_permission(device);
+    if (error == ENOENT) hint_serial_ports(device);
     std::exit(-1);
 }
 
