@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -132,7 +133,7 @@ TEST(set_line_speed_test, failure_is_reported_and_the_working_record_keeps_the_n
     set_line_speed(38400);
     const std::string err = ::testing::internal::GetCapturedStderr();
     line_state.fd = real_fd;
-    EXPECT_EQ(err, "tcsetattr: Bad file descriptor\n");
+    EXPECT_EQ(err, std::string("tcsetattr: ") + std::strerror(EBADF) + "\n");
     EXPECT_EQ(cfgetospeed(&line_state.working), static_cast<speed_t>(B38400));
     EXPECT_EQ(cfgetispeed(&line_state.working), static_cast<speed_t>(B38400));
 }
@@ -181,7 +182,7 @@ TEST(send_byte_test, failed_write_is_reported) {
     send_byte(0x7F);
     const std::string err = ::testing::internal::GetCapturedStderr();
     line_state.fd = real_fd;
-    EXPECT_EQ(err, "write: Bad file descriptor\n");
+    EXPECT_EQ(err, std::string("write: ") + std::strerror(EBADF) + "\n");
     // Nothing reached the camera.
     EXPECT_EQ(link.byte_count(), 0u);
 }
@@ -308,19 +309,22 @@ TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
     // With O_NONBLOCK still set every read would return at once and the
     // camera would seem absent; the program must not go on like that.
 #if defined(LUMICORD_HAVE_SECCOMP)
-    if (!lumicord::testing::can_fail_system_calls())
-        GTEST_SKIP() << "the seccomp filter that makes fcntl fail knows only x86-64 and AArch64";
+    const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     linked_camera link(sim::camera_config{});
     const std::string path = link.device();
     EXPECT_EXIT(
         {
             // Only the call that would clear O_NONBLOCK fails; the
             // sanitizers' own calls that set it go through.
-            if (!lumicord::testing::fail_system_call(SYS_fcntl, F_SETFL, EIO, O_NONBLOCK)) _exit(77);
+            if (!lumicord::testing::fail_system_call(lumicord::testing::fcntl_system_call(), F_SETFL, EIO,
+                                                     O_NONBLOCK))
+                _exit(77);
             open_line(path.c_str(), 9600);
         },
         ::testing::ExitedWithCode(255),
-        "^fcntl: Input/output error\nCould not init " + regex_quoted(path) + " for camera access\\.\n$");
+        "^fcntl: " + regex_quoted(std::strerror(EIO)) + "\nCould not init " + regex_quoted(path) +
+            " for camera access\\.\n$");
 #else
     GTEST_SKIP() << "making fcntl fail on demand takes a seccomp filter (Linux); the build found none";
 #endif
@@ -330,8 +334,8 @@ TEST(open_line_death_test, a_device_without_locks_is_used_without_one) {
     // Some drivers have no locks at all; the exclusive hold still keeps
     // other programs out.
 #if defined(LUMICORD_HAVE_SECCOMP)
-    if (!lumicord::testing::can_fail_system_calls())
-        GTEST_SKIP() << "the seccomp filter that makes flock fail knows only x86-64 and AArch64";
+    const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     linked_camera link(sim::camera_config{});
     const std::string path = link.device();
     EXPECT_EXIT(
