@@ -7,6 +7,35 @@ include(CheckCXXSourceCompiles)
 include(CheckCXXSymbolExists)
 include(CheckIncludeFiles)
 
+# Large files and 64-bit times: a 32-bit system's C library may keep off_t,
+# ino_t and time_t at 32 bits unless asked for more, and then readdir fails
+# (EOVERFLOW) on a directory whose inode numbers or entry positions do not
+# fit, as on ext4, XFS, btrfs or NFS. Where the definitions are understood
+# and give 64 bits, every target is built with them; glibc takes
+# _TIME_BITS=64 only together with _FILE_OFFSET_BITS=64. Where the types
+# have 64 bits already (64-bit systems, musl) the definitions change nothing.
+set(lumicord_wide_types_check [[
+#include <sys/types.h>
+#include <dirent.h>
+#include <time.h>
+static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "32-bit file offsets or inode numbers");
+#ifdef LUMICORD_CHECK_TIME
+static_assert(sizeof(time_t) >= 8, "32-bit time");
+#endif
+int main() { return readdir(opendir(".")) != nullptr; }]])
+set(CMAKE_REQUIRED_DEFINITIONS -D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64 -DLUMICORD_CHECK_TIME)
+check_cxx_source_compiles("${lumicord_wide_types_check}" LUMICORD_HAVE_TIME_BITS_64)
+if(NOT LUMICORD_HAVE_TIME_BITS_64)
+  set(CMAKE_REQUIRED_DEFINITIONS -D_FILE_OFFSET_BITS=64)
+  check_cxx_source_compiles("${lumicord_wide_types_check}" LUMICORD_HAVE_FILE_OFFSET_BITS_64)
+endif()
+unset(CMAKE_REQUIRED_DEFINITIONS)
+if(LUMICORD_HAVE_TIME_BITS_64)
+  add_compile_definitions(_FILE_OFFSET_BITS=64 _TIME_BITS=64)
+elseif(LUMICORD_HAVE_FILE_OFFSET_BITS_64)
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
+
 # ppoll waits for input and swaps the signal mask in one step; where it is
 # missing, pselect does the same.
 check_cxx_symbol_exists(ppoll "poll.h;signal.h" LUMICORD_HAVE_PPOLL)

@@ -107,12 +107,27 @@ TEST_F(download_command_test, an_img_file_of_the_same_number_does_not_stop_a_dow
     EXPECT_EQ(dir_.names(), (names{"dc_010.dc2", "dc_011.dc2", "dc_011.img"}));
 }
 
+// Up to the highest top -N takes, and on past it, on 32-bit systems too.
 TEST_F(download_command_test, a_huge_search_top_answers_at_once) {
-    sim::camera_sim sim(sim::camera_with_pictures(2));
-    dir_.touch("dc_1999999999.dc2");
-    const program_result r = run(sim, "d\n", {"-N2000000000"});
-    EXPECT_EQ(after_startup(r.out), PROMPT + saved_picture(1, "dc_2000000000.dc2") + saved_picture(2, "dc_2000000001.dc2") +
-                                        PROMPT + CLOSING_NOTICE);
+    struct numbering_case {
+        const char* top;
+        const char* existing;
+        const char* first;
+        const char* second;
+    };
+    for (const numbering_case& c :
+         {numbering_case{"-N2000000000", "dc_1999999999.dc2", "dc_2000000000.dc2", "dc_2000000001.dc2"},
+          numbering_case{"-N2147483647", "dc_2147483647.dc2", "dc_2147483648.dc2", "dc_2147483649.dc2"},
+          numbering_case{"-N99999999999", "dc_2147483647.dc2", "dc_2147483648.dc2", "dc_2147483649.dc2"}}) {
+        SCOPED_TRACE(c.top);
+        scratch_dir dir;
+        dir.touch(c.existing);
+        sim::camera_sim sim(sim::camera_with_pictures(2));
+        const program_result r = finish(run_program(session(sim, dir.path(), "d\n", {c.top})));
+        EXPECT_EQ(after_startup(r.out),
+                  PROMPT + saved_picture(1, c.first) + saved_picture(2, c.second) + PROMPT + CLOSING_NOTICE);
+        EXPECT_EQ(dir.names(), (names{c.existing, c.first, c.second}));
+    }
 }
 
 TEST_F(download_command_test, a_name_that_exists_stops_d_and_is_left_alone) {

@@ -149,7 +149,7 @@ TEST_F(line_permission_test, the_user_in_the_devices_group_reaches_the_camera) {
 
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_status, 0) << r.out << r.err;
-    EXPECT_EQ(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(std::strerror(EACCES)), std::string::npos) << r.err;
     char taken[32];
     std::snprintf(taken, sizeof taken, "\n%2d photos taken", static_cast<int>(sim_->camera().pictures.size()));
     EXPECT_NE(r.out.find(taken), std::string::npos) << r.out;

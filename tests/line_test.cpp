@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -136,7 +137,7 @@ TEST(set_line_speed_test, failure_is_reported_and_the_working_record_keeps_the_n
     ::testing::internal::CaptureStderr();
     with_line_descriptor_closed([] { set_line_speed(38400); });
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "tcsetattr: Bad file descriptor\n");
+    EXPECT_EQ(err, std::string("tcsetattr: ") + std::strerror(EBADF) + "\n");
     EXPECT_EQ(cfgetospeed(&line_working_settings()), static_cast<speed_t>(B38400));
     EXPECT_EQ(cfgetispeed(&line_working_settings()), static_cast<speed_t>(B38400));
 }
@@ -182,7 +183,7 @@ TEST(send_byte_test, failed_write_is_reported) {
     ::testing::internal::CaptureStderr();
     with_line_descriptor_closed([] { send_byte(0x7F); });
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "write: Bad file descriptor\n");
+    EXPECT_EQ(err, std::string("write: ") + std::strerror(EBADF) + "\n");
     // Nothing reached the camera.
     EXPECT_EQ(link.byte_count(), 0u);
 }
@@ -321,19 +322,22 @@ TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
     // With O_NONBLOCK still set every read would return at once and the
     // camera would seem absent; the program must not go on like that.
 #if defined(LUMICORD_HAVE_SECCOMP)
-    if (!lumicord::testing::can_fail_system_calls())
-        GTEST_SKIP() << "the seccomp filter that makes fcntl fail knows only x86-64 and AArch64";
+    const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     linked_camera link(sim::camera_config{});
     const std::string path = link.device();
     EXPECT_EXIT(
         {
             // Only the call that would clear O_NONBLOCK fails; the
             // sanitizers' own calls that set it go through.
-            if (!lumicord::testing::fail_system_call(SYS_fcntl, F_SETFL, EIO, O_NONBLOCK)) _exit(77);
+            if (!lumicord::testing::fail_system_call(lumicord::testing::fcntl_system_call(), F_SETFL, EIO,
+                                                     O_NONBLOCK))
+                _exit(77);
             open_line(path.c_str(), 9600);
         },
         ::testing::ExitedWithCode(255),
-        "^fcntl: Input/output error\nCould not init " + regex_quoted(path) + " for camera access\\.\n$");
+        "^fcntl: " + regex_quoted(std::strerror(EIO)) + "\nCould not init " + regex_quoted(path) +
+            " for camera access\\.\n$");
 #else
     GTEST_SKIP() << "making fcntl fail on demand takes a seccomp filter (Linux); the build found none";
 #endif
@@ -357,8 +361,8 @@ class device_without_locks_death_test : public ::testing::TestWithParam<int> {};
 
 TEST_P(device_without_locks_death_test, is_used_without_a_lock) {
 #if defined(LUMICORD_HAVE_SECCOMP)
-    if (!lumicord::testing::can_fail_system_calls())
-        GTEST_SKIP() << "the seccomp filter that makes flock fail knows only x86-64 and AArch64";
+    const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     linked_camera link(sim::camera_config{});
     const std::string path = link.device();
     const int error = GetParam();
@@ -400,8 +404,8 @@ class failed_setting_death_test : public ::testing::TestWithParam<settings_failu
 
 TEST_P(failed_setting_death_test, is_a_lost_line_only_for_a_device_that_is_gone) {
 #if defined(LUMICORD_HAVE_SECCOMP) && defined(TCSETS)
-    if (!lumicord::testing::can_fail_system_calls())
-        GTEST_SKIP() << "the seccomp filter that makes tcsetattr fail knows only x86-64 and AArch64";
+    const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     linked_camera link(sim::camera_config{});
     link.open_line(9600);
     const settings_failure c = GetParam();

@@ -7,15 +7,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "files/picture_files.h"
+#include "tests/support/failing_system_call.h"
 #include "tests/support/scratch_dir.h"
 
 namespace lumicord::files {
@@ -104,25 +107,51 @@ TEST_F(numbering_test, huge_top_in_a_large_directory_answers_at_once) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
-// A directory that may be searched but not listed: the names can only be
-// tried one by one, from the top down, and no further than 100,000 below
-// the top, where trying every number below INT_MAX would take hours. Run in
-// a child that is not root, for whom permissions do not count.
-TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
+// A directory that cannot be read to its end: one that may be searched but
+// not listed (tried in a child that is not root, for whom permissions do not
+// count), or one whose reading fails, as on a failing card (EIO) or with an
+// entry a 32-bit build cannot describe (EOVERFLOW). The names can then only
+// be tried one by one, from the top down, and no further than 100,000 below
+// the top, where trying every number below INT_MAX would take hours; what
+// was read before the failure is not the answer.
+struct unreadable_directory {
+    const char* name;
+    int read_error;  // 0: the directory cannot be listed at all
+};
+
+void PrintTo(const unreadable_directory& way, std::ostream* out) { *out << way.name; }
+
+class numbering_unreadable_directory_test : public ::testing::TestWithParam<unreadable_directory> {};
+
+TEST_P(numbering_unreadable_directory_test, names_are_tried_from_the_top_down) {
+    const int read_error = GetParam().read_error;
+    if (read_error != 0) {
+        const std::string why_not = lumicord::testing::why_system_calls_cannot_fail();
+        if (!why_not.empty()) GTEST_SKIP() << why_not;
+    }
     scratch_dir dir;
     // 2147383647 is INT_MAX - 100,000: just out of reach from INT_MAX, the
     // last number tried from INT_MAX - 1.
     for (const char* name : {"dc_003.dc2", "dc_007.img", "dc_5.dc2", "dc_1999999990.dc2", "dc_2147383647.dc2"})
         dir.touch(name);
-    ASSERT_EQ(chmod(dir.path().c_str(), 0311), 0);
+    if (read_error == 0) {
+        ASSERT_EQ(chmod(dir.path().c_str(), 0311), 0);
+    }
     int results[2];
     ASSERT_EQ(pipe(results), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        if (read_error == 0 && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
         if (chdir(dir.path().c_str()) != 0) _exit(3);
-        if (opendir(".") != nullptr) _exit(4);  // the directory must not be listable
+        if (read_error != 0 && !lumicord::testing::fail_directory_reading(read_error)) _exit(6);
+        // The directory must not be listable, or not readable.
+        if (DIR* listing = opendir(".")) {
+            errno = 0;
+            if (readdir(listing) != nullptr || errno != read_error) _exit(4);
+        } else if (read_error != 0) {
+            _exit(7);
+        }
         const int found[] = {find_last_number(100, true),        find_last_number(100, false),
                              find_last_number(6, true),          find_last_number(0, true),
                              find_last_number(2000000000, false), find_last_number(INT_MAX, true),
@@ -148,16 +177,22 @@ TEST(numbering_unlisted_directory_test, names_are_tried_from_the_top_down) {
     EXPECT_EQ(found[6], INT_MAX - 100000);
 }
 
+INSTANTIATE_TEST_SUITE_P(ways, numbering_unreadable_directory_test,
+                         ::testing::Values(unreadable_directory{"not_listable", 0},
+                                           unreadable_directory{"read_fails_with_eio", EIO},
+                                           unreadable_directory{"read_fails_with_eoverflow", EOVERFLOW}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The search walks down from the top and probes each number's names. Numbers
 // may appear in the directory only within the bands, so the stretches
 // between the bands hold nothing and are stepped over.
 struct band {
-    long low, high;
+    long long low, high;
 };
 
 int downward_search(int top, bool include_img, std::vector<band> bands) {
     std::sort(bands.begin(), bands.end(), [](const band& a, const band& b) { return a.high > b.high; });
-    long k = top;
+    long long k = top;
     for (const band& b : bands) {
         if (k > b.high) k = b.high;
         for (; k >= b.low && k >= 1; --k) {
@@ -170,9 +205,9 @@ int downward_search(int top, bool include_img, std::vector<band> bands) {
 
 // The number's name in one of the ways the directory may hold it: as the
 // program writes it, or in a spelling that looks alike.
-std::string name_for(long number, std::mt19937& rng) {
+std::string name_for(long long number, std::mt19937& rng) {
     char digits[32];
-    std::snprintf(digits, sizeof digits, "%03ld", number);
+    std::snprintf(digits, sizeof digits, "%03lld", number);
     const std::string canonical = std::string("dc_") + digits;
     switch (std::uniform_int_distribution<int>(0, 13)(rng)) {
         case 0: case 1: case 2: case 3: return canonical + ".dc2";
@@ -205,11 +240,11 @@ TEST(numbering_equivalence_test, one_directory_scan_finds_what_the_downward_sear
         scratch_dir dir;
         scoped_cwd cwd(dir.path());
         const int top = random_top(rng);
-        const long around = top > 0 ? top : 500;
-        const long middle = std::uniform_int_distribution<long>(1, around)(rng);
+        const long long around = top > 0 ? top : 500;
+        const long long middle = std::uniform_int_distribution<long long>(1, around)(rng);
         std::vector<band> bands = {{1, 40},
-                                   {std::max(1L, around - 50), around + 50},
-                                   {std::max(1L, middle - 30), middle + 30},
+                                   {std::max(1LL, around - 50), around + 50},
+                                   {std::max(1LL, middle - 30), middle + 30},
                                    {990, 1010}};
         // Overlapping bands are merged so that the walk never goes back up.
         std::sort(bands.begin(), bands.end(), [](const band& a, const band& b) { return a.low < b.low; });
@@ -224,7 +259,7 @@ TEST(numbering_equivalence_test, one_directory_scan_finds_what_the_downward_sear
         std::string listing;
         for (int i = 0; i < count; ++i) {
             const band& b = merged[std::uniform_int_distribution<std::size_t>(0, merged.size() - 1)(rng)];
-            const long number = std::uniform_int_distribution<long>(b.low, b.high)(rng);
+            const long long number = std::uniform_int_distribution<long long>(b.low, b.high)(rng);
             const std::string name = name_for(number, rng);
             const int kind = std::uniform_int_distribution<int>(0, 9)(rng);
             std::error_code ignored;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -93,7 +95,7 @@ TEST(lumicord_sim, a_picture_it_cannot_save_is_named_and_fails) {
     run.args = {"--pictures", "1", "--save-pictures", missing};
     const testing::program_result r = testing::run_program(run);
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, missing + "/picture-1.raw: No such file or directory\n");
+    EXPECT_EQ(r.err, missing + "/picture-1.raw: " + std::strerror(ENOENT) + "\n");
 }
 
 TEST(lumicord_sim, bad_command_line_is_refused) {

@@ -4,6 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -135,7 +138,8 @@ TEST(startup_e2e_test, a_device_that_cannot_be_opened_ends_without_the_closing_n
     const program_result r = run_program(lumicord_run({"-C" + path}, "q\n", dir.path().string()));
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.out, banner_text(9600) + menu_text());
-    EXPECT_EQ(r.err, "open: No such file or directory\nCould not open " + path + " for read/write.\n" + ports_hint(path));
+    EXPECT_EQ(r.err, std::string("open: ") + std::strerror(ENOENT) + "\nCould not open " + path +
+                         " for read/write.\n" + ports_hint(path));
 }
 
 TEST(startup_e2e_test, a_device_that_is_no_terminal_ends_without_the_closing_notice) {
@@ -145,7 +149,8 @@ TEST(startup_e2e_test, a_device_that_is_no_terminal_ends_without_the_closing_not
     const program_result r = run_program(lumicord_run({"-C" + path, "-V"}, "", dir.path().string()));
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.out, banner_text(9600));
-    EXPECT_EQ(r.err, "tcsetattr: Inappropriate ioctl for device\nCould not init " + path + " for camera access.\n");
+    EXPECT_EQ(r.err, std::string("tcsetattr: ") + std::strerror(ENOTTY) + "\nCould not init " + path +
+                         " for camera access.\n");
 }
 
 TEST(startup_e2e_test, a_failed_first_status_exchange_is_reported_and_ends_with_minus_one) {

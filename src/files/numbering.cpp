@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -12,8 +13,9 @@ namespace lumicord::files {
 
 namespace {
 
-// Without a readable directory the names can only be tried one by one; the
-// search then stops this far down so that a huge top cannot stall it.
+// Without a directory that can be read to its end the names can only be
+// tried one by one; the search then stops this far down so that a huge top
+// cannot stall it.
 constexpr int PROBE_LIMIT = 100000;
 
 int probe_downwards(int top, bool include_img) {
@@ -30,8 +32,8 @@ int probe_downwards(int top, bool include_img) {
 // tool's DC_005.DC2 is what the existence test finds under dc_005.dc2, so
 // such a spelling counts when that test finds the program's own; elsewhere
 // it names a different file and does not.
-long listed_number(const char* entry, bool include_img) {
-    const long number = picture_number_of(entry, include_img);
+picture_number listed_number(const char* entry, bool include_img) {
+    const picture_number number = picture_number_of(entry, include_img);
     if (number != 0) return number;
     file_name lowered{};
     const std::size_t length = std::strlen(entry);
@@ -40,7 +42,7 @@ long listed_number(const char* entry, bool include_img) {
         const char c = entry[i];
         lowered[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    const long folded = picture_number_of(lowered.data(), include_img);
+    const picture_number folded = picture_number_of(lowered.data(), include_img);
     return folded != 0 && file_exists(lowered.data()) ? folded : 0;
 }
 
@@ -51,14 +53,16 @@ using owned_directory = std::unique_ptr<DIR, directory_closer>;
 
 }  // namespace
 
-long picture_number_of(const char* name, bool include_img) {
+picture_number picture_number_of(const char* name, bool include_img) {
     constexpr const char* PREFIX = "dc_";
     if (std::strncmp(name, PREFIX, 3) != 0) return 0;
     const char* digits = name + 3;
     const char* end = digits;
-    long number = 0;
+    picture_number number = 0;
     while (*end >= '0' && *end <= '9') {
-        if (number > (LONG_MAX - 9) / 10) return 0;
+        // Beyond INT_MAX no number is a picture's; stopping there keeps
+        // the sum far from overflowing.
+        if (number > INT_MAX) return 0;
         number = number * 10 + (*end - '0');
         ++end;
     }
@@ -77,9 +81,19 @@ int find_last_number(int top, bool include_img) {
     // every number from the top down could take hours.
     const owned_directory dir(opendir("."));
     if (!dir) return probe_downwards(top, include_img);
-    long best = 0;
-    while (const dirent* entry = readdir(dir.get())) {
-        const long number = listed_number(entry->d_name, include_img);
+    picture_number best = 0;
+    for (;;) {
+        // readdir tells its end from a failure only by errno: a failing
+        // card (EIO), or an entry a 32-bit build cannot describe
+        // (EOVERFLOW). What was read up to then may miss the highest
+        // number, so it is not the answer.
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (entry == nullptr) {
+            if (errno != 0) return probe_downwards(top, include_img);
+            break;
+        }
+        const picture_number number = listed_number(entry->d_name, include_img);
         if (number <= top && number > best) best = number;
     }
     return static_cast<int>(best);

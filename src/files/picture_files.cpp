@@ -10,15 +10,15 @@
 
 namespace lumicord::files {
 
-file_name picture_file_name(long number) {
+file_name picture_file_name(picture_number number) {
     file_name name{};
-    std::snprintf(name.data(), name.size(), "dc_%03ld.dc2", number);
+    std::snprintf(name.data(), name.size(), "dc_%03lld.dc2", number);
     return name;
 }
 
-file_name image_file_name(long number) {
+file_name image_file_name(picture_number number) {
     file_name name{};
-    std::snprintf(name.data(), name.size(), "dc_%03ld.img", number);
+    std::snprintf(name.data(), name.size(), "dc_%03lld.img", number);
     return name;
 }
 
@@ -55,10 +55,10 @@ owned_stream create_replacement_file(const char* name) {
     return fd.into_stream("wb");
 }
 
-void write_converter_file(long first_new_number) {
+void write_converter_file(picture_number first_new_number) {
     const owned_stream f = create_replacement_file(CONVERTER_FILE_NAME);
     if (!f) return;
-    std::fprintf(f.get(), "-x%ld -a\n", first_new_number);
+    std::fprintf(f.get(), "-x%lld -a\n", first_new_number);
 }
 
 // unlink, not remove: a directory of that name is not ours to delete.

@@ -12,13 +12,18 @@ namespace lumicord::files {
 inline constexpr const char* THUMBNAIL_FILE_NAME = "thumbnls.dc2";
 inline constexpr const char* CONVERTER_FILE_NAME = "pixforge.cmd";
 
-// Room for "dc_" and any long's digits and ending.
+// A picture file's number. The search top goes up to INT_MAX and new files
+// are numbered on from the highest one found, so the type must hold more
+// than an int, where a long on a 32-bit system does not.
+using picture_number = long long;
+
+// Room for "dc_" and any picture number's digits and ending.
 using file_name = std::array<char, 32>;
 
 // "dc_%03d.dc2": three digits, zero-padded, wider from 1000 on.
-file_name picture_file_name(long number);
+file_name picture_file_name(picture_number number);
 // "dc_%03d.img": never written, only looked for.
-file_name image_file_name(long number);
+file_name image_file_name(picture_number number);
 
 // True when something of that name is in the directory, even a file that
 // cannot be read or a dangling symbolic link: all the program needs to know
@@ -44,7 +49,7 @@ owned_stream create_replacement_file(const char* name);
 
 // Writes the converter's one-line command file; silently skipped when the
 // file cannot be written.
-void write_converter_file(long first_new_number);
+void write_converter_file(picture_number first_new_number);
 
 // Deletes the converter's command file; a failure is of no interest.
 void delete_converter_file();

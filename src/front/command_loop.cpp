@@ -19,7 +19,7 @@ namespace {
 
 // Set by the first download command that finds an existing picture file;
 // the converter starts there.
-long first_new_number = -1;
+files::picture_number first_new_number = -1;
 
 int fold_key(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
 

@@ -1,6 +1,8 @@
 // The download commands: one picture or all of them into new numbered files.
 #pragma once
 
+#include "files/picture_files.h"
+
 namespace lumicord::front {
 
 enum class download_outcome {
@@ -12,6 +14,6 @@ enum class download_outcome {
 // Downloads picture first alone (single) or pictures first..last into the
 // numbers after the highest picture file in use. first_new_number is set to
 // that number the first time a search finds an existing file.
-download_outcome download_pictures(int first, bool single, long& first_new_number);
+download_outcome download_pictures(int first, bool single, files::picture_number& first_new_number);
 
 }  // namespace lumicord::front

@@ -29,7 +29,7 @@ bool finish_picture_file(owned_stream stream, const char* name) {
     return false;
 }
 
-bool save_picture(int picture, long file_number, int shown_number) {
+bool save_picture(int picture, files::picture_number file_number, int shown_number) {
     const files::file_name name = files::picture_file_name(file_number);
     files::created_file created = files::create_picture_file(name.data());
     if (created.result == files::create_result::exists) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/owners.h"
+#include "files/picture_files.h"
 
 namespace lumicord::front {
 
@@ -12,7 +13,7 @@ namespace lumicord::front {
 // happened the way the console shows it: "  Filename already exists!",
 // "  Can't open file!", the result's message, or, once saved,
 // "\nPicture <shown_number> saved as <name>". True when saved.
-bool save_picture(int picture, long file_number, int shown_number);
+bool save_picture(int picture, files::picture_number file_number, int shown_number);
 
 // All thumbnails into the thumbnail file, which is replaced each time and
 // kept also when the transfer fails.

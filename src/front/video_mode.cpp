@@ -15,7 +15,7 @@ namespace lumicord::front {
 namespace {
 
 constexpr int VIDEO_SEARCH_TOP = 999;
-constexpr long FIRST_WIDE_NUMBER = 1000;
+constexpr files::picture_number FIRST_WIDE_NUMBER = 1000;
 
 const char* const NOT_EMPTY = "\n\nThe camera memory isn't empty - Erase it and start again!";
 
@@ -26,7 +26,7 @@ enum class step { take, save, erase, finished };
 // line that is back now, after which the camera decides what comes next.
 enum class step_result { done, failed, redo };
 
-step_result run_step(step s, long number, int shown_number) {
+step_result run_step(step s, files::picture_number number, int shown_number) {
     bool ok = true;
     switch (s) {
         case step::take: {
@@ -90,7 +90,7 @@ int capture_pictures() {
         return 1;
     }
     // Only .dc2 files count here, whatever -N says.
-    long number = files::find_last_number(VIDEO_SEARCH_TOP, false) + 1;
+    files::picture_number number = files::find_last_number(VIDEO_SEARCH_TOP, false) + 1;
     for (int shown = 1; shown <= options.video_count; ++shown, ++number) {
         bool saved = false;
         bool told_wide = false;
