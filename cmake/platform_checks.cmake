@@ -5,7 +5,6 @@
 # build take the fallback on a system that has the call.
 include(CheckCXXSourceCompiles)
 include(CheckCXXSymbolExists)
-include(CheckIncludeFiles)
 
 # Large files and 64-bit times: a 32-bit system's C library may keep off_t,
 # ino_t and time_t at 32 bits unless asked for more, and then readdir fails
@@ -56,35 +55,8 @@ int main() {
     return ioctl(0, TIOCGSERIAL, &serial) + TIOCSSERIAL + (serial.flags & ASYNC_LOW_LATENCY);
 }]] LUMICORD_HAVE_SERIAL_FLAGS)
 
-# openpty, for the simulator: declared in <pty.h> (Linux), <util.h> (macOS,
-# NetBSD, OpenBSD) or <libutil.h> (FreeBSD, DragonFly); defined in the C
-# library or in libutil.
-check_include_files("pty.h" LUMICORD_HAVE_PTY_H LANGUAGE CXX)
-check_include_files("util.h" LUMICORD_HAVE_UTIL_H LANGUAGE CXX)
-check_include_files("sys/types.h;libutil.h" LUMICORD_HAVE_LIBUTIL_H LANGUAGE CXX)
-if(LUMICORD_HAVE_PTY_H)
-  set(openpty_headers "pty.h")
-elseif(LUMICORD_HAVE_UTIL_H)
-  set(openpty_headers "util.h")
-elseif(LUMICORD_HAVE_LIBUTIL_H)
-  set(openpty_headers "sys/types.h;libutil.h")
-else()
-  message(FATAL_ERROR "None of pty.h, util.h and libutil.h was found; the camera simulator needs the one that declares openpty")
-endif()
-check_cxx_symbol_exists(openpty "${openpty_headers}" LUMICORD_OPENPTY_IN_LIBC)
-set(LUMICORD_OPENPTY_LIBRARIES "")
-if(NOT LUMICORD_OPENPTY_IN_LIBC)
-  set(CMAKE_REQUIRED_LIBRARIES util)
-  check_cxx_symbol_exists(openpty "${openpty_headers}" LUMICORD_OPENPTY_IN_LIBUTIL)
-  unset(CMAKE_REQUIRED_LIBRARIES)
-  if(NOT LUMICORD_OPENPTY_IN_LIBUTIL)
-    message(FATAL_ERROR "openpty was found neither in the C library nor in libutil; the camera simulator needs it")
-  endif()
-  set(LUMICORD_OPENPTY_LIBRARIES util)
-endif()
-
 add_library(lumicord_platform INTERFACE)
-foreach(feature PPOLL CLOCK_NANOSLEEP PIPE2 SERIAL_FLAGS PTY_H UTIL_H LIBUTIL_H)
+foreach(feature PPOLL CLOCK_NANOSLEEP PIPE2 SERIAL_FLAGS)
   if(LUMICORD_HAVE_${feature})
     target_compile_definitions(lumicord_platform INTERFACE LUMICORD_HAVE_${feature}=1)
   endif()

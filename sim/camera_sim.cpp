@@ -6,21 +6,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-// The header that declares openpty differs between systems.
-#if defined(LUMICORD_HAVE_PTY_H)
-#include <pty.h>
-#elif defined(LUMICORD_HAVE_UTIL_H)
-#include <util.h>
-#elif defined(LUMICORD_HAVE_LIBUTIL_H)
-#include <libutil.h>
-#else
-#error "no header declaring openpty was found when the build was configured"
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 #include "sim/make_pipe.h"
@@ -107,17 +98,32 @@ camera_sim::camera_sim(camera_config camera, fault_config faults, pacing_config 
 }
 
 std::string camera_sim::open_terminal() {
-    std::array<char, 128> name{};
-    int master = -1;
-    if (openpty(&master, &slave_keepalive_, name.data(), nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
+    // The POSIX calls rather than openpty, whose header and library differ
+    // from one system to the next (and which some SDKs do not ship).
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) throw std::runtime_error(std::string("posix_openpt failed: ") + std::strerror(errno));
+    std::string name;
+    {
+        // ptsname answers in a buffer of its own, shared by every thread.
+        static std::mutex ptsname_mutex;
+        std::lock_guard lock(ptsname_mutex);
+        const char* slave_name = ::grantpt(master) == 0 && ::unlockpt(master) == 0 ? ::ptsname(master) : nullptr;
+        if (slave_name != nullptr) name = slave_name;
+    }
+    const int slave = name.empty() ? -1 : ::open(name.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        const int error = errno;
+        ::close(master);
+        throw std::runtime_error("pseudo-terminal " + name + " could not be opened: " + std::strerror(error));
+    }
     // Our own hold on the slave keeps the master readable while the program
     // under test closes and reopens the device.
+    slave_keepalive_ = slave;
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
     fcntl(slave_keepalive_, F_SETFD, FD_CLOEXEC);
     master_ = master;
-    return name.data();
+    return name;
 }
 
 camera_sim::~camera_sim() {

@@ -205,7 +205,7 @@ TEST(interrupt_e2e, a_reader_that_goes_away_stops_the_program_as_a_signal_does) 
     program_run run;
     run.binary = *bash;
     // exec, so that the wait status seen here is the program's own.
-    run.args = {"-c", "exec \"$0\" -C\"$1\" -B38400 > >(head -n 1 >/dev/null)", LUMICORD_BINARY, sim.device_path()};
+    run.args = {"-c", "exec \"$0\" -C\"$1\" -B38400 > >(head -n 1 >/dev/null)", lumicord_binary(), sim.device_path()};
     run.input = "s\ns\ns\n";
     run.cwd = dir.path().string();
     const program_result r = run_program(run);

@@ -50,7 +50,7 @@ protected:
     void SetUp() override {
         if (geteuid() != 0) GTEST_SKIP() << "only root can hand a terminal to another group and drop to another user";
         if (access(SETPRIV, X_OK) != 0) GTEST_SKIP() << SETPRIV << " (util-linux) is missing";
-        if (!reachable_by_others(LUMICORD_BINARY)) GTEST_SKIP() << LUMICORD_BINARY << " is not open to other users";
+        if (!reachable_by_others(lumicord_binary())) GTEST_SKIP() << lumicord_binary() << " is not open to other users";
         const passwd* pw = getpwnam("nobody");
         if (pw == nullptr) GTEST_SKIP() << "no user nobody";
         user_ = account{pw->pw_uid, pw->pw_gid};
@@ -81,7 +81,7 @@ protected:
         run.binary = SETPRIV;
         run.args = {"--reuid=" + std::to_string(user_.uid), "--regid=" + std::to_string(user_.gid),
                     in_device_group ? "--groups=" + std::to_string(*device_group_) : "--clear-groups",
-                    LUMICORD_BINARY, "-C" + device(), baud};
+                    lumicord_binary(), "-C" + device(), baud};
         run.input = "q\n";
         run.cwd = dir_.path().string();
         run.timeout_seconds = 60;

@@ -74,10 +74,10 @@ void start_signals_afresh() {
     // runner that ignores SIGINT while it waits) must not reach the child.
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
-    ::sigemptyset(&default_action.sa_mask);
+    sigemptyset(&default_action.sa_mask);
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::sigaction(s, &default_action, nullptr);
     sigset_t none;
-    ::sigemptyset(&none);
+    sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 

@@ -19,7 +19,7 @@ constexpr int VALGRIND_ERROR_STATUS = 99;
 // in the environment; empty otherwise.
 std::vector<std::string> valgrind_prefix(const std::string& binary) {
     const char* wanted = std::getenv("LUMICORD_VALGRIND");
-    if (wanted == nullptr || *wanted == '\0' || binary != LUMICORD_BINARY) return {};
+    if (wanted == nullptr || *wanted == '\0' || binary != lumicord_binary()) return {};
     const std::optional<std::string> valgrind = find_tool("valgrind");
     if (!valgrind) throw std::runtime_error("LUMICORD_VALGRIND is set, but there is no valgrind on PATH");
     return {*valgrind, "--error-exitcode=" + std::to_string(VALGRIND_ERROR_STATUS), "-q", "--leak-check=no"};
@@ -124,9 +124,17 @@ std::string signal_name(int signal_number) {
     return std::to_string(signal_number);
 }
 
+const std::string& lumicord_binary() {
+    static const std::string binary = [] {
+        const char* chosen = std::getenv("LUMICORD_TEST_BINARY");
+        return std::string(chosen != nullptr && *chosen != '\0' ? chosen : LUMICORD_BINARY);
+    }();
+    return binary;
+}
+
 program_run lumicord_run(std::vector<std::string> args, std::string input, std::string cwd) {
     program_run run;
-    run.binary = LUMICORD_BINARY;
+    run.binary = lumicord_binary();
     run.args = std::move(args);
     run.input = std::move(input);
     run.cwd = std::move(cwd);

@@ -63,6 +63,12 @@ program_result run_program(const program_run& run);
 // itself for any other.
 std::string signal_name(int signal_number);
 
+// The lumicord binary the end-to-end tests run: the one this build made, or
+// the one the environment variable LUMICORD_TEST_BINARY names (non-empty),
+// such as a release file built for another processor, which the kernel
+// then runs through qemu-user.
+const std::string& lumicord_binary();
+
 // The lumicord binary with these arguments. With the environment variable
 // LUMICORD_VALGRIND set (non-empty), run_program runs the lumicord binary
 // under valgrind, which turns any memory error into exit status 99.
