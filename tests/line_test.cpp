@@ -343,6 +343,7 @@ TEST(open_line_death_test, a_device_left_non_blocking_is_refused) {
 #endif
 }
 
+#if defined(LUMICORD_HAVE_SECCOMP)
 // Whether the terminal refuses further opens; true where the system cannot
 // tell.
 bool held_exclusively(int fd) {
@@ -354,6 +355,7 @@ bool held_exclusively(int fd) {
 #endif
     return exclusive != 0;
 }
+#endif
 
 // Some drivers have no locks at all, and say so in one of three ways; the
 // exclusive hold still keeps other programs out.
