@@ -17,6 +17,14 @@ namespace {
 
 constexpr std::uint8_t OP_GET_PICTURE = 0x51;
 
+// Hangs up instead of sending the given block of the picture downloads.
+sim::fault_config unplugged_at_picture_block(int block) {
+    sim::fault_config faults;
+    faults.fault_opcode = OP_GET_PICTURE;
+    faults.hangup_block = block;
+    return faults;
+}
+
 std::string lines_for_a_line_that_stays_away(const std::string& name) {
     return name + " is gone; waiting up to 60 s for it to come back (Ctrl-C to stop).\n" + name +
            " did not come back within 60 s.\n";
@@ -25,10 +33,7 @@ std::string lines_for_a_line_that_stays_away(const std::string& name) {
 TEST(line_return_slow, a_line_that_stays_away_mid_download_ends_the_program_with_255_after_a_minute) {
     scratch_dir dir;
     scratch_dir names;
-    sim::fault_config faults;
-    faults.fault_opcode = OP_GET_PICTURE;
-    faults.hangup_block = 10;
-    unpluggable_camera camera(sim::camera_with_pictures(2), faults, names / "camera");
+    unpluggable_camera camera(sim::camera_with_pictures(2), unplugged_at_picture_block(10), names / "camera");
     const program_result r =
         run_program(lumicord_run({"-C" + camera.name(), "-B115200"}, "d\nd\nq\n", dir.path().string()));
     ASSERT_FALSE(r.timed_out);
@@ -62,9 +67,7 @@ TEST(line_return_slow, a_device_that_keeps_coming_back_for_a_moment_is_given_up_
     // A loose connector: the line is back a moment after each loss and
     // goes again 0.6 s later, so the device can almost always be opened;
     // behind it a camera that no longer answers.
-    sim::fault_config faults;
-    faults.fault_opcode = OP_GET_PICTURE;
-    faults.hangup_block = 10;
+    sim::fault_config faults = unplugged_at_picture_block(10);
     faults.back_after_ms = 1;
     faults.flap_up_ms = 600;
     faults.back_silent = true;
@@ -83,11 +86,8 @@ TEST(line_return_slow, x_with_a_line_that_never_returns_still_leaves_the_convert
     scratch_dir dir;
     scratch_dir names;
     dir.touch("dc_005.dc2", "earlier");
-    sim::fault_config faults;
-    faults.fault_opcode = OP_GET_PICTURE;
-    faults.hangup_block = 122 + 10;
     const sim::camera_config pictures = sim::camera_with_pictures(2);
-    unpluggable_camera camera(pictures, faults, names / "camera");
+    unpluggable_camera camera(pictures, unplugged_at_picture_block(122 + 10), names / "camera");
     const program_result r =
         run_program(lumicord_run({"-C" + camera.name(), "-B115200"}, "x\n", dir.path().string()));
     ASSERT_FALSE(r.timed_out);
