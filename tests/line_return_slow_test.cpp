@@ -82,6 +82,34 @@ TEST(line_return_slow, a_device_that_keeps_coming_back_for_a_moment_is_given_up_
     EXPECT_GT(camera.sim().hangups(), 10);
 }
 
+TEST(line_return_slow, video_mode_on_a_line_that_keeps_going_away_gives_up_a_minute_after_the_first_loss) {
+    scratch_dir dir;
+    scratch_dir names;
+    // The line is back a moment after each loss, the camera is found, and
+    // 2.5 s later the line goes again: too soon for any picture at 115200
+    // baud on a line as fast as a real one.
+    sim::fault_config faults = unplugged_at_picture_block(10);
+    faults.back_after_ms = 1;
+    faults.flap_up_ms = 2500;
+    sim::pacing_config pacing;
+    pacing.paced = true;
+    unpluggable_camera camera(empty_camera(), faults, names / "camera", pacing);
+    program_run run = lumicord_run({"-C" + camera.name(), "-B115200", "-V1"}, "", dir.path().string());
+    run.timeout_seconds = 90;
+    const program_result r = run_program(run);
+    ASSERT_FALSE(r.timed_out) << "the minute did not hold while the line kept coming back";
+    EXPECT_EQ(r.exit_status, 255);
+    const std::string gone = camera.name() + " is gone; waiting up to 60 s for it to come back (Ctrl-C to stop).\n";
+    const std::string back = camera.name() + " is back.\n";
+    EXPECT_TRUE(r.err.starts_with(gone + back + gone + back)) << r.err;
+    EXPECT_TRUE(r.err.ends_with(camera.name() + " kept going away; given up 60 s after it first went.\n"))
+        << r.err;
+    EXPECT_TRUE(dir.names().empty());
+    ::testing::Test::RecordProperty("seconds", std::to_string(r.seconds));
+    ::testing::Test::RecordProperty("hangups", camera.sim().hangups());
+    ::testing::Test::RecordProperty("cpu_seconds", std::to_string(r.cpu_seconds));
+}
+
 TEST(line_return_slow, x_with_a_line_that_never_returns_still_leaves_the_converter_file_for_the_saved_pictures) {
     scratch_dir dir;
     scratch_dir names;

@@ -3,6 +3,8 @@
 #include "link/serial_ports.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +141,66 @@ const tree SERIAL_BASE_UARTS = {
     "sys/class/tty/ttyS2 -> ../../devices/pnp0/00:04/00:04:1/00:04:1.0/tty/ttyS2",
 };
 
+// The same before Linux 6.5 and as a user who is not root before 5.7, when
+// only root may read the type: ttyS0 found by Plug and Play, the
+// placeholders ttyS1-ttyS3 on the 8250 driver's own platform device; and a
+// Raspberry Pi's UART, described by its device tree.
+const std::string PI_UART = "sys/devices/platform/soc/3f201000.serial";
+const tree UARTS_BEFORE_5_7 = {
+    PNP + "/driver -> ../../../bus/pnp/drivers/serial",
+    PNP + "/tty/ttyS0/type = 4",
+    PNP + "/tty/ttyS0/device -> ../../../00:04",
+    "sys/class/tty/ttyS0 -> ../../devices/pnp0/00:04/tty/ttyS0",
+    "dev/ttyS0",
+    "sys/devices/platform/serial8250/driver -> ../../../bus/platform/drivers/serial8250",
+    "sys/devices/platform/serial8250/tty/ttyS1/type = 0",
+    "sys/devices/platform/serial8250/tty/ttyS1/device -> ../../../serial8250",
+    "sys/class/tty/ttyS1 -> ../../devices/platform/serial8250/tty/ttyS1",
+    "dev/ttyS1",
+    "sys/devices/platform/serial8250/tty/ttyS2/type = 0",
+    "sys/devices/platform/serial8250/tty/ttyS2/device -> ../../../serial8250",
+    "sys/class/tty/ttyS2 -> ../../devices/platform/serial8250/tty/ttyS2",
+    "dev/ttyS2",
+    PI_UART + "/driver -> ../../../../bus/amba/drivers/uart-pl011",
+    PI_UART + "/tty/ttyAMA0/type = 32",
+    PI_UART + "/tty/ttyAMA0/device -> ../../../3f201000.serial",
+    "sys/class/tty/ttyAMA0 -> ../../devices/platform/soc/3f201000.serial/tty/ttyAMA0",
+    "dev/ttyAMA0",
+};
+
+// Bluetooth serial ports: rfcomm0 bound but not connected (no device
+// behind it), rfcomm1 connected, below the Bluetooth adapter's connection.
+const std::string BT_ADAPTER = HUB + "/1-4";
+const std::string BT_CONNECTION = BT_ADAPTER + "/1-4:1.0/bluetooth/hci0/hci0:256";
+const tree RFCOMM = {
+    "sys/devices/virtual/tty/rfcomm0/dev = 216:0",
+    "sys/class/tty/rfcomm0 -> ../../devices/virtual/tty/rfcomm0",
+    "dev/rfcomm0",
+    BT_ADAPTER + "/idVendor = 8087",
+    BT_ADAPTER + "/manufacturer = Intel Corp.",
+    BT_ADAPTER + "/product = Bluetooth 9460",
+    BT_ADAPTER + "/1-4:1.0/driver -> ../../../../../../bus/usb/drivers/btusb",
+    BT_CONNECTION + "/tty/rfcomm1/device -> ../../../hci0:256",
+    "sys/class/tty/rfcomm1 -> ../../devices/pci0000:00/0000:00:04.0/usb1/1-4/1-4:1.0/bluetooth/hci0/hci0:256/tty/rfcomm1",
+    "dev/rfcomm1",
+};
+
+// More than one by-id name for a tty, made in an order that is not theirs.
+const tree FTDI_BY_IDS = {
+    "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP5J-if00-port0 -> ../../ttyUSB0",
+    "dev/serial/by-id/usb-Camera_Cable_A10KZP5J-if00-port0 -> ../../ttyUSB0",
+    "dev/serial/by-id/usb-Lumicord_Cable_A10KZP5J-if00-port0 -> ../../ttyUSB0",
+};
+
+// A port whose device node this system has as well (the path tried is
+// resolved on the system itself), named through a link in the tree.
+const tree TTY_BEHIND_A_LINK = {
+    "sys/devices/usb/tty/device -> ../tty",
+    "sys/class/tty/tty -> ../../devices/usb/tty",
+    "dev/tty",
+    "camera -> /dev/tty",
+};
+
 // A BSD's or macOS's /dev: only names.
 const tree BSD_DEV = {
     "dev/cuau1",      "dev/cuau1.init",     "dev/cuau1.lock", "dev/cuaU0", "dev/cu.usbserial-A10KZP5J",
@@ -150,8 +212,9 @@ struct listing_case {
     tree system;
     serial_port_list (*lister)(const char* root);
     const char* ports;  // what --ports prints
-    const char* tried;  // the device the hint says was tried
+    const char* tried;  // the device the hint says was tried (in the tree when relative)
     const char* hint;   // what the hint then prints
+    bool as_user = false;  // read by a user who is not root, who may not read the UART types
 };
 
 const std::vector<listing_case> CASES = {
@@ -187,6 +250,16 @@ const std::vector<listing_case> CASES = {
      "lumicord:                    -C/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP5J-if00-port0 (ttyUSB0, "
      "ftdi_sio, FTDI FT232R USB UART, serial A10KZP5J)\n"
      "lumicord:                    -C/dev/ttyUSB1 (ttyUSB1, ch341-uart, USB Serial)\n"},
+    {"before Linux 5.7, read by a user", UARTS_BEFORE_5_7, list_sysfs_ports,
+     "/dev/ttyAMA0 (ttyAMA0, uart-pl011)\n/dev/ttyS0 (ttyS0, 8250, -C1)\n", nullptr, nullptr, true},
+    {"Bluetooth serial ports", CONSOLES + RFCOMM, list_sysfs_ports,
+     "/dev/rfcomm0 (rfcomm0, Bluetooth serial)\n/dev/rfcomm1 (rfcomm1, Bluetooth serial)\n", nullptr, nullptr},
+    {"the first of two by-id names", FTDI_ADAPTER + FTDI_BY_IDS, list_sysfs_ports,
+     "/dev/serial/by-id/usb-Camera_Cable_A10KZP5J-if00-port0 (ttyUSB0, ftdi_sio, FTDI FT232R USB UART, serial "
+     "A10KZP5J)\n",
+     nullptr, nullptr},
+    {"tried through a link to its device", TTY_BEHIND_A_LINK, list_sysfs_ports, nullptr, "camera",
+     "lumicord: serial ports here: -C/dev/tty (tty, tried)\n"},
     {"call-out devices by name", BSD_DEV, list_callout_devices,
      "/dev/cu.usbserial-A10KZP5J\n/dev/cua01\n/dev/cuaU0\n/dev/cuau1\n/dev/dty00\n", "/dev/cuaU0",
      "lumicord: serial ports here: -C/dev/cu.usbserial-A10KZP5J\n"
@@ -211,17 +284,49 @@ std::string captured(void (*print)(std::FILE*, const serial_port_list&, const ch
 void listing(std::FILE* to, const serial_port_list& ports, const char*) { show_serial_ports(to, ports); }
 void hint(std::FILE* to, const serial_port_list& ports, const char* tried) { hint_serial_ports(to, ports, tried); }
 
+// The ports as the user nobody sees them (root reads every file), with
+// every UART type readable by root alone (by nobody else, at mode 0).
+serial_port_list listed_as_user(const fs::path& root, serial_port_list (*lister)(const char* root)) {
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root))
+        if (entry.path().filename() == "type" && !entry.is_symlink()) fs::permissions(entry.path(), fs::perms::none);
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    serial_port_list ports;
+    int channel[2];
+    if (pipe(channel) != 0) return ports;
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t NOBODY = 65534;
+        if (geteuid() == 0 && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) _exit(1);
+        const serial_port_list seen = lister(root.c_str());
+        _exit(write(channel[1], &seen, sizeof seen) == static_cast<ssize_t>(sizeof seen) ? 0 : 1);
+    }
+    close(channel[1]);
+    std::size_t got = 0;
+    for (ssize_t n = 0; got < sizeof ports; got += static_cast<std::size_t>(n)) {
+        n = read(channel[0], reinterpret_cast<char*>(&ports) + got, sizeof ports - got);
+        if (n <= 0) break;
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == sizeof ports);
+    return ports;
+}
+
 TEST(serial_ports_test, lists_what_the_system_tree_shows) {
     for (const listing_case& c : CASES) {
         SCOPED_TRACE(c.name);
         const testing::scratch_dir root;
         lay_out(root.path(), c.system);
-        const serial_port_list ports = c.lister(root.path().c_str());
+        const serial_port_list ports =
+            c.as_user ? listed_as_user(root.path(), c.lister) : c.lister(root.path().c_str());
         if (c.ports != nullptr) {
             EXPECT_EQ(captured(listing, ports, nullptr), c.ports);
         }
         if (c.hint != nullptr) {
-            EXPECT_EQ(captured(hint, ports, c.tried), c.hint);
+            const std::string tried = c.tried[0] == '/' ? c.tried : (root.path() / c.tried).string();
+            EXPECT_EQ(captured(hint, ports, tried.c_str()), c.hint);
         }
     }
 }

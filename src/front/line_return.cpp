@@ -16,28 +16,33 @@ namespace {
 // enough that the wait costs no processor time to speak of.
 constexpr int LOOK_INTERVAL_MS = 250;
 
-// Says that the device is not back and ends the program; no goodbye can
-// reach the camera now.
-[[noreturn]] void give_up(const char* device) {
-    std::fprintf(stderr, "%s did not come back within %d s.\n", device, LINE_RETURN_SECONDS);
+// Says that the device is not back, or kept going away, and ends the
+// program; no goodbye can reach the camera now.
+[[noreturn]] void give_up(const char* device, const line_wait& wait) {
+    if (wait.was_back)
+        std::fprintf(stderr, "%s kept going away; given up %d s after it first went.\n", device, LINE_RETURN_SECONDS);
+    else
+        std::fprintf(stderr, "%s did not come back within %d s.\n", device, LINE_RETURN_SECONDS);
     say_goodbye(-1);
 }
 
 }  // namespace
 
-bool bring_line_back() {
+bool bring_line_back(line_wait& wait) {
     if (!camlink::line_lost()) return false;
     const char* device = camlink::line_device();
     std::fflush(stdout);
+    const auto past_deadline = [&] { return std::chrono::steady_clock::now() >= wait.deadline; };
+    if (!wait.running) {
+        wait.running = true;
+        wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(LINE_RETURN_SECONDS);
+    } else if (past_deadline()) {
+        give_up(device, wait);
+    }
     std::fprintf(stderr, "%s is gone; waiting up to %d s for it to come back (Ctrl-C to stop).\n", device,
                  LINE_RETURN_SECONDS);
-    // The limit runs from the loss, whatever happens meanwhile: a device
-    // that keeps coming back for a moment (a loose connector) must not hold
-    // the program for ever.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(LINE_RETURN_SECONDS);
-    const auto past_deadline = [&] { return std::chrono::steady_clock::now() >= deadline; };
     const auto look_again_later = [&] {
-        if (past_deadline()) give_up(device);
+        if (past_deadline()) give_up(device, wait);
         if (wait_for(-1, -1, LOOK_INTERVAL_MS) == wait_outcome::stopped) goodbye_if_interrupted();
     };
     for (;;) {
@@ -58,8 +63,14 @@ bool bring_line_back() {
             std::fprintf(stderr, "%s is back.\n", device);
         else
             std::fprintf(stderr, "%s is back, but the camera does not answer.\n", device);
+        wait.was_back = true;
         return true;
     }
+}
+
+bool bring_line_back() {
+    line_wait fresh;
+    return bring_line_back(fresh);
 }
 
 }  // namespace lumicord::front

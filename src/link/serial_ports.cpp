@@ -65,17 +65,19 @@ bool link_target_name(const char* path, std::array<char, N>& name) {
     return true;
 }
 
-// A sysfs attribute: one short line of text. Empty when there is none.
+// A sysfs attribute: one short line of text. Empty, and false, when it
+// cannot be read.
 template <std::size_t N>
-void read_attribute(const char* path, std::array<char, N>& text) {
+bool read_attribute(const char* path, std::array<char, N>& text) {
     text[0] = '\0';
     const owned_descriptor fd(open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (!fd) return;
+    if (!fd) return false;
     const ssize_t length = read(fd.get(), text.data(), N - 1);
-    if (length <= 0) return;
+    if (length < 0) return false;
     std::size_t end = static_cast<std::size_t>(length);
     while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == ' ')) --end;
     text[end] = '\0';
+    return true;
 }
 
 // Kernel names in their natural order: the letters, then the number after them.
@@ -173,16 +175,32 @@ void read_usb_words(const char* device_dir, const char* sys_root, serial_port& p
     }
 }
 
+bool has_stem(const char* name, const char* stem) { return std::strncmp(name, stem, std::strlen(stem)) == 0; }
+
+// An 8250 port registered without a UART behind it. It says its UART type
+// is 0 (unknown); where only root may read the type (Linux before 5.7), it
+// shows as a ttyS whose device is the 8250 driver's own platform device,
+// which the ports the firmware describes (Plug and Play, PCI, a board's
+// device tree, such as a Raspberry Pi's ttyS0 and ttyAMA0) are not.
+bool is_8250_placeholder(const char* tty_dir, const char* name, const char* device_dir) {
+    std::array<char, 16> type{};
+    if (read_attribute(join("%s/type", tty_dir).data(), type)) return std::strcmp(type.data(), "0") == 0;
+    return has_stem(name, "ttyS") && std::strcmp(last_part(device_dir), "serial8250") == 0;
+}
+
 // One tty of /sys/class/tty, or false for one that is no serial port: a
-// virtual terminal has no device behind it, an 8250 placeholder says its
-// UART type is 0 (unknown), and one without a device node cannot be used.
+// virtual terminal has no device behind it, an 8250 placeholder no UART,
+// and one without a device node cannot be used. A Bluetooth serial port
+// (rfcomm) has a device behind it only while it is connected, and that is
+// the Bluetooth adapter, not the port.
 bool read_sysfs_port(const char* root, const char* sys_root, const char* name, serial_port& port) {
     const path_text tty_dir = join("%s/sys/class/tty/%s", root, name);
+    const bool bluetooth = has_stem(name, "rfcomm");
     path_text device_dir{};
-    if (realpath(join("%s/device", tty_dir.data()).data(), device_dir.data()) == nullptr) return false;
-    std::array<char, 16> type{};
-    read_attribute(join("%s/type", tty_dir.data()).data(), type);
-    if (std::strcmp(type.data(), "0") == 0) return false;
+    if (!bluetooth) {
+        if (realpath(join("%s/device", tty_dir.data()).data(), device_dir.data()) == nullptr) return false;
+        if (is_8250_placeholder(tty_dir.data(), name, device_dir.data())) return false;
+    }
     if (!exists(join("%s/dev/%s", root, name).data())) return false;
 
     port = serial_port{};
@@ -191,6 +209,10 @@ bool read_sysfs_port(const char* root, const char* sys_root, const char* name, s
     path_text by_id{};
     copy_text(port.device, by_id_link(root, name, by_id) ? by_id.data() : device.data());
     port.port_number = port_number_of(device.data());
+    if (bluetooth) {
+        copy_text(port.driver, "Bluetooth serial");
+        return true;
+    }
     find_driver(device_dir.data(), sys_root, port.driver);
     read_usb_words(device_dir.data(), sys_root, port);
     return true;

@@ -17,8 +17,9 @@ namespace lumicord::testing {
 
 class unpluggable_camera {
 public:
-    unpluggable_camera(sim::camera_config camera, sim::fault_config faults, const std::filesystem::path& name)
-        : sim_(std::move(camera), faults), name_(name.string()) {
+    unpluggable_camera(sim::camera_config camera, sim::fault_config faults, const std::filesystem::path& name,
+                       sim::pacing_config pacing = {})
+        : sim_(std::move(camera), faults, pacing), name_(name.string()) {
         const std::string failure = link_.make(sim_.device_path(), name_);
         if (!failure.empty()) throw std::runtime_error(failure);
         // Gone while hung up, as an unplugged adapter's names are.
