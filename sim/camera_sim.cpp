@@ -196,6 +196,23 @@ void camera_sim::lose_pictures() {
     camera_.pictures.clear();
 }
 
+void camera_sim::press_shutter() {
+    std::lock_guard lock(mutex_);
+    store_picture();
+}
+
+void camera_sim::store_picture() {
+    if (camera_.pictures_free <= 0) return;
+    stored_picture p;
+    p.low_res = camera_.resolution == 1;
+    p.seed = next_seed_++;
+    p.aperture = static_cast<std::uint8_t>(p.seed % 2 == 0 ? 8 : 4);
+    p.exposure = static_cast<std::uint8_t>(p.seed % 70);
+    camera_.pictures.push_back(p);
+    --camera_.pictures_free;
+    taken_.push_back(p);
+}
+
 int camera_sim::hangups() const {
     std::lock_guard lock(mutex_);
     return hangups_;
@@ -540,16 +557,7 @@ void camera_sim::handle_command() {
 
 void camera_sim::finish_done(const pending_done& done) {
     if (done.is_snap) {
-        if (camera_.pictures_free > 0) {
-            stored_picture p;
-            p.low_res = camera_.resolution == 1;
-            p.seed = next_seed_++;
-            p.aperture = static_cast<std::uint8_t>(p.seed % 2 == 0 ? 8 : 4);
-            p.exposure = static_cast<std::uint8_t>(p.seed % 70);
-            camera_.pictures.push_back(p);
-            --camera_.pictures_free;
-            taken_.push_back(p);
-        }
+        store_picture();
     } else {
         camera_.pictures_free += static_cast<int>(camera_.pictures.size());
         camera_.pictures.clear();

@@ -145,6 +145,8 @@ public:
     // The camera's memory is emptied behind the host's back (a camera
     // reset, or another camera plugged in).
     void lose_pictures();
+    // A picture taken with the camera's own button.
+    void press_shutter();
 
     // Returns once every byte written to the device so far has been handled.
     void settle();
@@ -213,6 +215,7 @@ private:
     void start_transfer(std::vector<std::uint8_t> payload, std::size_t block_size, std::uint8_t opcode);
     void send_current_block();
     void finish_done(const pending_done& done);
+    void store_picture();  // with the mutex held
     void emit(const std::uint8_t* bytes, std::size_t count);
     void emit_byte(std::uint8_t byte) { emit(&byte, 1); }
     void hold_back(int ms);

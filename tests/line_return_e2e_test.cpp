@@ -196,6 +196,22 @@ TEST_F(line_return_test, video_mode_takes_the_picture_again_when_the_returning_c
     EXPECT_EQ(file("dc_002.dc2"), picture_bytes(taken[2]));
 }
 
+TEST_F(line_return_test, video_mode_refuses_a_returning_camera_that_holds_more_than_its_picture) {
+    // Cut off in the first picture's download; meanwhile someone took a
+    // second picture with the camera's own button.
+    unpluggable_camera camera(empty_camera(), unplugged_at_picture_block(31, 500), names_ / "camera");
+    camera.on_return([](sim::camera_sim& sim) { sim.press_shutter(); });
+    const program_result r = run_program(session_on(camera, "", {"-B57600", "-V2"}));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, gone_line(camera.name()) + back_line(camera.name()));
+    EXPECT_EQ(after_startup(r.out), "\n" + dots_before_block(31) + CUT_OFF +
+                                        "\n\nThe camera memory isn't empty - Erase it and start again!" +
+                                        CLOSING_NOTICE);
+    EXPECT_TRUE(dir_.names().empty());
+    EXPECT_EQ(camera.sim().camera().pictures.size(), 2u);
+}
+
 TEST_F(line_return_test, a_stop_after_a_return_to_a_silent_camera_tries_the_goodbye_once) {
     sim::fault_config faults = unplugged_at_picture_block(10, 500);
     faults.back_silent = true;

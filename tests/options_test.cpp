@@ -136,6 +136,7 @@ TEST(separate_value_hint_test, names_only_a_joined_word_that_means_what_was_mean
         {{"-C", "3"}, "lumicord: -C takes its value in the same word: -C3 (\"3\" alone is ignored).\n"},
         {{"-V", "ten"}, "lumicord: -V takes its value in the same word, as a number (\"ten\" alone is ignored).\n"},
         {{"-N", "+2"}, "lumicord: -N takes its value in the same word: -N+2 (\"+2\" alone is ignored).\n"},
+        {{"-B", "/x"}, "lumicord: -B takes its value in the same word, as a number (\"/x\" alone is ignored).\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1]);
@@ -289,6 +290,19 @@ TEST(help_test, long_forms_act_where_the_scan_meets_them) {
         EXPECT_EQ(r.err, "");
     }
     EXPECT_EQ(dir.names(), std::vector<std::string>{"pixforge.cmd"});
+}
+
+TEST(help_test, output_that_cannot_be_written_is_a_failure) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    for (const char* option : {"--ports", "--version", "--help"}) {
+        SCOPED_TRACE(option);
+        lumicord::testing::program_run run = lumicord::testing::lumicord_run({});
+        run.args = {"-c", "exec \"$0\" \"$@\" > /dev/full", run.binary, option};
+        run.binary = "/bin/sh";
+        const auto r = lumicord::testing::run_program(run);
+        EXPECT_EQ(r.exit_status, 1);
+        EXPECT_EQ(r.err, "lumicord: cannot write standard output: No space left on device\n");
+    }
 }
 
 }  // namespace

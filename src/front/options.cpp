@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -27,11 +28,19 @@ constexpr std::size_t PATH_LENGTH = 4096;
 
 bool takes_value(char letter) { return letter != '\0' && std::strchr("BbCcNnVv", letter) != nullptr; }
 
+// What was asked for is the output: when it cannot all be written (a full
+// disk, a closed pipe's reader gone), that is the answer's failure.
+[[noreturn]] void exit_once_written() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) std::exit(0);
+    const int error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "lumicord: cannot write standard output: %s\n", std::strerror(error));
+    std::exit(1);
+}
+
 [[noreturn]] void show_help_and_exit() {
     show_banner();
     show_closing_notice();
-    std::fflush(stdout);
-    std::exit(0);
+    exit_once_written();
 }
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -133,13 +142,11 @@ void read_options(int argc, char** argv) {
             if (std::strcmp(arg, "--help") == 0) show_help_and_exit();
             if (std::strcmp(arg, "--ports") == 0) {
                 camlink::show_serial_ports(stdout, camlink::list_serial_ports());
-                std::fflush(stdout);
-                std::exit(0);
+                exit_once_written();
             }
             if (std::strcmp(arg, "--version") == 0) {
                 show_version();
-                std::fflush(stdout);
-                std::exit(0);
+                exit_once_written();
             }
             continue;
         }

@@ -18,8 +18,9 @@ extern options_record options;
 // that the leftmost of two equal options wins. A help request (-h, -H, -?
 // or --help) prints the banner and the closing notice and exits with status
 // 0; --version prints "lumicord <version>" and --ports lists the serial
-// ports, each exiting with status 0. They act where the scan meets them, so
-// options to their right are in effect.
+// ports, each exiting with status 0, or with status 1 and a line on
+// standard error when standard output cannot take it all. They act where
+// the scan meets them, so options to their right are in effect.
 void read_options(int argc, char** argv);
 
 // The serial device the options choose: the path given with -C, or the
