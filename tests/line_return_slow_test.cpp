@@ -25,6 +25,15 @@ sim::fault_config unplugged_at_picture_block(int block) {
     return faults;
 }
 
+// A loose connector: the line hangs up instead of sending the given block,
+// is back a moment after each loss and goes again up_ms after each return.
+sim::fault_config flapping_from_picture_block(int block, int up_ms) {
+    sim::fault_config faults = unplugged_at_picture_block(block);
+    faults.back_after_ms = 1;
+    faults.flap_up_ms = up_ms;
+    return faults;
+}
+
 std::string lines_for_a_line_that_stays_away(const std::string& name) {
     return name + " is gone; waiting up to 60 s for it to come back (Ctrl-C to stop).\n" + name +
            " did not come back within 60 s.\n";
@@ -64,12 +73,9 @@ TEST(line_return_slow, a_line_that_stays_away_from_the_prompt_ends_the_program_w
 TEST(line_return_slow, a_device_that_keeps_coming_back_for_a_moment_is_given_up_a_minute_after_the_loss) {
     scratch_dir dir;
     scratch_dir names;
-    // A loose connector: the line is back a moment after each loss and
-    // goes again 0.6 s later, so the device can almost always be opened;
-    // behind it a camera that no longer answers.
-    sim::fault_config faults = unplugged_at_picture_block(10);
-    faults.back_after_ms = 1;
-    faults.flap_up_ms = 600;
+    // The device can almost always be opened; behind it a camera that no
+    // longer answers.
+    sim::fault_config faults = flapping_from_picture_block(10, 600);
     faults.back_silent = true;
     unpluggable_camera camera(sim::camera_with_pictures(1), faults, names / "camera");
     program_run run = lumicord_run({"-C" + camera.name(), "-B115200"}, "d\n", dir.path().string());
@@ -85,15 +91,11 @@ TEST(line_return_slow, a_device_that_keeps_coming_back_for_a_moment_is_given_up_
 TEST(line_return_slow, video_mode_on_a_line_that_keeps_going_away_gives_up_a_minute_after_the_first_loss) {
     scratch_dir dir;
     scratch_dir names;
-    // The line is back a moment after each loss, the camera is found, and
-    // 2.5 s later the line goes again: too soon for any picture at 115200
-    // baud on a line as fast as a real one.
-    sim::fault_config faults = unplugged_at_picture_block(10);
-    faults.back_after_ms = 1;
-    faults.flap_up_ms = 2500;
+    // The camera is found after each return, but 2.5 s is too short for
+    // any picture at 115200 baud on a line as fast as a real one.
     sim::pacing_config pacing;
     pacing.paced = true;
-    unpluggable_camera camera(empty_camera(), faults, names / "camera", pacing);
+    unpluggable_camera camera(empty_camera(), flapping_from_picture_block(10, 2500), names / "camera", pacing);
     program_run run = lumicord_run({"-C" + camera.name(), "-B115200", "-V1"}, "", dir.path().string());
     run.timeout_seconds = 90;
     const program_result r = run_program(run);
