@@ -143,7 +143,7 @@ const tree SERIAL_BASE_UARTS = {
 
 // The same before Linux 6.5 and as a user who is not root before 5.7, when
 // only root may read the type: ttyS0 found by Plug and Play, the
-// placeholders ttyS1-ttyS3 on the 8250 driver's own platform device; and a
+// placeholder ttyS1 on the 8250 driver's own platform device, and a
 // Raspberry Pi's UART, described by its device tree.
 const std::string PI_UART = "sys/devices/platform/soc/3f201000.serial";
 const tree UARTS_BEFORE_5_7 = {
@@ -157,10 +157,6 @@ const tree UARTS_BEFORE_5_7 = {
     "sys/devices/platform/serial8250/tty/ttyS1/device -> ../../../serial8250",
     "sys/class/tty/ttyS1 -> ../../devices/platform/serial8250/tty/ttyS1",
     "dev/ttyS1",
-    "sys/devices/platform/serial8250/tty/ttyS2/type = 0",
-    "sys/devices/platform/serial8250/tty/ttyS2/device -> ../../../serial8250",
-    "sys/class/tty/ttyS2 -> ../../devices/platform/serial8250/tty/ttyS2",
-    "dev/ttyS2",
     PI_UART + "/driver -> ../../../../bus/amba/drivers/uart-pl011",
     PI_UART + "/tty/ttyAMA0/type = 32",
     PI_UART + "/tty/ttyAMA0/device -> ../../../3f201000.serial",
