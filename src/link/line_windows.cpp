@@ -80,6 +80,23 @@ COMMTIMEOUTS build_timeouts() {
     return t;
 }
 
+// Parity is the one setting a pseudo-terminal behind a COM port (wine)
+// cannot keep: the change fails with "invalid parameter" although the rest,
+// the speed included, took effect. Only that difference is forgiven.
+bool apply_settings(HANDLE port, const DCB& wanted) {
+    DCB applied = wanted;
+    if (SetCommState(port, &applied)) return true;
+    if (GetLastError() != ERROR_INVALID_PARAMETER) return false;
+    DCB now{};
+    now.DCBlength = sizeof now;
+    const bool took_effect = GetCommState(port, &now) && now.BaudRate == wanted.BaudRate &&
+                             now.ByteSize == wanted.ByteSize && now.StopBits == wanted.StopBits &&
+                             now.fOutxCtsFlow == wanted.fOutxCtsFlow && now.fOutxDsrFlow == wanted.fOutxDsrFlow &&
+                             now.fOutX == wanted.fOutX && now.fInX == wanted.fInX;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return took_effect;
+}
+
 // A failed call on the open port: a device that went away makes the line
 // lost, quietly (the front end says it once); anything else is reported.
 void report_line_failure(const char* failed_call) {
@@ -119,8 +136,7 @@ set_up_failure set_up_line(const char* name, bool first) {
         if (timeouts_valid) SetCommTimeouts(port.get(), &found_timeouts);
         return set_up_failure{failed_call, error};
     };
-    DCB applied = wanted;
-    if (!SetCommState(port.get(), &applied)) return give_back("SetCommState");
+    if (!apply_settings(port.get(), wanted)) return give_back("SetCommState");
     if (!SetCommTimeouts(port.get(), &timeouts)) return give_back("SetCommTimeouts");
     // What an earlier run left unread (the rest of a block, when it was
     // killed mid-transfer) is no answer to anything we will ask.
@@ -221,8 +237,7 @@ bool line_hung_up() { return line_now.gone; }
 void set_line_speed(long baud) {
     working.BaudRate = static_cast<DWORD>(line_speed_for(baud));
     if (line_now.gone || line_now.handle == INVALID_HANDLE_VALUE) return;
-    DCB applied = working;
-    if (!SetCommState(line_now.handle, &applied)) report_line_failure("SetCommState");
+    if (!apply_settings(line_now.handle, working)) report_line_failure("SetCommState");
 }
 
 void restore_device() {
