@@ -37,9 +37,11 @@ const char* four_hex_after(const char* id, const char* key) {
     return at;
 }
 
-// The instance's own part of a USB ID, after the second backslash; the
+// The instance's own part of a USB device's ID, after the second backslash; the
 // FTDI bus driver puts it after the second "+" of the middle part instead.
 void copy_serial(serial_port& port, const char* instance_id) {
+    // Other buses number their instances: no serial number.
+    if (std::strncmp(instance_id, "USB\\", 4) != 0 && std::strncmp(instance_id, "FTDIBUS\\", 8) != 0) return;
     const char* first = std::strchr(instance_id, '\\');
     if (first == nullptr) return;
     const char* second = std::strchr(first + 1, '\\');

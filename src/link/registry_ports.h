@@ -16,8 +16,8 @@ serial_port port_from_map_entry(const char* value_name, const char* port_name);
 // What a device's own key adds: its instance ID
 // ("USB\VID_0403&PID_6001\A10KZP5J", "FTDIBUS\VID_0403+PID_6001+A10KZP5JA\0000"),
 // its FriendlyName ("USB Serial Port (COM3)") and its Service (the driver).
-// The serial number is the instance's own part where the device gave one;
-// Windows makes up one with "&" in it for a device that has none.
+// A USB device's serial number is its instance's own part where it gave
+// one; Windows makes up one with "&" in it for a device that has none.
 void add_device_words(serial_port& port, const char* instance_id, const char* friendly_name, const char* service);
 
 // Ports by their number: COM2 before COM10.
