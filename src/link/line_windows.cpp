@@ -260,10 +260,11 @@ void close_line() {
 void send_byte(std::uint8_t byte) {
     if (line_now.gone) return;
     DWORD written = 0;
-    if (WriteFile(line_now.handle, &byte, 1, &written, nullptr) && written == 1) return;
+    const bool done = WriteFile(line_now.handle, &byte, 1, &written, nullptr) != 0;
+    if (done && written == 1) return;
     if (stop_requested()) return;
     // A write that timed out reports success with nothing written.
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_WRITE_FAULT);
+    if (done) SetLastError(ERROR_TIMEOUT);
     report_line_failure("write");
 }
 
