@@ -15,11 +15,11 @@
 
 #include "common/owners.h"
 #include "link/baud.h"
-#include "link/termios_speed.h"
 #include "link/line_records_guard.h"
 #include "link/port_driver.h"
 #include "link/port_listing.h"
 #include "link/stop_request.h"
+#include "link/termios_speed.h"
 
 namespace lumicord::camlink {
 
