@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/windows_text.h"
 #include "link/baud.h"
@@ -213,7 +214,7 @@ void open_line(const char* device, long baud) {
     end_records_change();
     const set_up_failure failure = set_up_line(device, true);
     if (failure.failed_call != nullptr) {
-        if (failure.failed_call[0] == 'o') fail_open(device, failure.error);
+        if (std::strcmp(failure.failed_call, "open") == 0) fail_open(device, failure.error);
         fail_setup(device, failure);
     }
     set_line_speed(baud);
