@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,9 @@ struct device_own_record {
 // What one open holds.
 struct open_record {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    bool gone = false;  // the device went away under us (see line_lost)
+    // The device went away under us (see line_lost). Atomic: the stop
+    // handler reads it, and it changes outside the records' flag.
+    std::atomic<bool> gone{false};
 };
 
 device_own_record device_own;
