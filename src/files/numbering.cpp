@@ -1,13 +1,9 @@
 #include "files/numbering.h"
 
-#include <dirent.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <memory>
 
-#include "files/picture_files.h"
+#include "files/number_search.h"
 
 namespace lumicord::files {
 
@@ -17,6 +13,8 @@ namespace {
 // tried one by one; the search then stops this far down so that a huge top
 // cannot stall it.
 constexpr int PROBE_LIMIT = 100000;
+
+}  // namespace
 
 int probe_downwards(int top, bool include_img) {
     const int bottom = top > PROBE_LIMIT ? top - PROBE_LIMIT : 0;
@@ -46,13 +44,6 @@ picture_number listed_number(const char* entry, bool include_img) {
     return folded != 0 && file_exists(lowered.data()) ? folded : 0;
 }
 
-struct directory_closer {
-    void operator()(DIR* dir) const noexcept { closedir(dir); }
-};
-using owned_directory = std::unique_ptr<DIR, directory_closer>;
-
-}  // namespace
-
 picture_number picture_number_of(const char* name, bool include_img) {
     constexpr const char* PREFIX = "dc_";
     if (std::strncmp(name, PREFIX, 3) != 0) return 0;
@@ -73,30 +64,6 @@ picture_number picture_number_of(const char* name, bool include_img) {
     // Only the spelling the program itself writes names the number.
     const file_name canonical = dc2 ? picture_file_name(number) : image_file_name(number);
     return std::strcmp(canonical.data(), name) == 0 ? number : 0;
-}
-
-int find_last_number(int top, bool include_img) {
-    if (top <= 0) return 0;
-    // One pass over the directory answers at once for any top, where trying
-    // every number from the top down could take hours.
-    const owned_directory dir(opendir("."));
-    if (!dir) return probe_downwards(top, include_img);
-    picture_number best = 0;
-    for (;;) {
-        // readdir tells its end from a failure only by errno: a failing
-        // card (EIO), or an entry a 32-bit build cannot describe
-        // (EOVERFLOW). What was read up to then may miss the highest
-        // number, so it is not the answer.
-        errno = 0;
-        const dirent* entry = readdir(dir.get());
-        if (entry == nullptr) {
-            if (errno != 0) return probe_downwards(top, include_img);
-            break;
-        }
-        const picture_number number = listed_number(entry->d_name, include_img);
-        if (number <= top && number > best) best = number;
-    }
-    return static_cast<int>(best);
 }
 
 }  // namespace lumicord::files

@@ -30,7 +30,7 @@ constexpr int LOOK_INTERVAL_MS = 250;
 
 bool bring_line_back(line_wait& wait) {
     if (!camlink::line_lost()) return false;
-    const char* device = camlink::line_device();
+    const char* device = chosen_device();
     std::fflush(stdout);
     const auto past_deadline = [&] { return std::chrono::steady_clock::now() >= wait.deadline; };
     if (!wait.running) {
