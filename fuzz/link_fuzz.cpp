@@ -23,6 +23,7 @@
 #include "link/camera.h"
 #include "link/command.h"
 #include "link/line.h"
+#include "link/line_testing.h"
 #include "link/status.h"
 
 namespace {

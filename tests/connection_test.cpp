@@ -8,6 +8,7 @@
 #include "link/camera.h"
 #include "link/command.h"
 #include "link/line.h"
+#include "link/line_testing.h"
 #include "sim/camera_data.h"
 #include "tests/support/line_settings.h"
 #include "tests/support/linked_camera.h"

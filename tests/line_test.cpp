@@ -1,4 +1,5 @@
 #include "link/line.h"
+#include "link/line_testing.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>

@@ -27,7 +27,7 @@ constexpr int LOOK_INTERVAL_MS = 250;
 
 bool bring_line_back() {
     if (!camlink::line_lost()) return false;
-    const char* device = camlink::line_device();
+    const char* device = chosen_device();
     std::fflush(stdout);
     std::fprintf(stderr, "%s is gone; waiting up to %d s for it to come back (Ctrl-C to stop).\n", device,
                  LINE_RETURN_SECONDS);

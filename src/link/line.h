@@ -3,8 +3,6 @@
 // puts them back on every way out, after any number of returns.
 #pragma once
 
-#include <termios.h>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -14,10 +12,6 @@ namespace lumicord::camlink {
 // return on failure: prints why on standard error and exits with status -1.
 // The settings found now are the device's own, the ones put back at the end.
 void open_line(const char* device, long baud);
-
-// The device as the user named it or the port table gave it; nullptr before
-// the first open.
-const char* line_device();
 
 // True while the device is open (lost or not).
 bool line_open();
@@ -49,18 +43,19 @@ bool reopen_line();
 // 9600. A failure is reported with perror and the line keeps its old speed.
 void set_line_speed(long baud);
 
-// The settings the program last applied (or tried to): the device may not
-// hold all of them (a pseudo-terminal drops the parity).
-const termios& line_working_settings();
-
 // Puts the device's own settings back and closes it; a lost line's device
 // is closed without being touched, so that the lock goes at once and the
 // system can give a returning adapter its old name.
 void close_line();
 
 // Puts the device's own settings back without closing it, for a process
-// about to end at once. Only plain system calls, so that a signal handler
-// may call it.
+// about to end at once: the stop handler's call (a signal handler on Unix,
+// the console's control thread on Windows). Only plain system calls. The
+// handler reads the line's records while the main path may be changing
+// them; a lock-free flag keeps the two apart (the handler leaves the device
+// alone while the main path holds it), and once the goodbye has begun the
+// line is never opened again, so the records only go from open to closed,
+// after the device has been put back.
 void restore_device();
 
 // One write of one byte; a failure is reported with perror, never retried.
@@ -70,14 +65,5 @@ void send_byte(std::uint8_t byte);
 // One read of at most count bytes: the count read, 0 after 1.5 s of silence
 // (at once on a lost line), -1 on an error or when the user asked to stop.
 long read_line(std::uint8_t* buffer, std::size_t count);
-
-// Makes fd, opened and set up by the caller, the line, with nothing of the
-// device's own to put back (a harness that feeds the link from a socket);
-// -1 lets it go again without closing it.
-void adopt_line_descriptor(int fd);
-
-// Forgets the device's own settings, so that closing leaves the device as
-// the program set it, as a run killed outright does.
-void forget_device_settings();
 
 }  // namespace lumicord::camlink

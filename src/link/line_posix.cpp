@@ -1,4 +1,5 @@
 #include "link/line.h"
+#include "link/line_testing.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -14,6 +15,7 @@
 
 #include "common/owners.h"
 #include "link/baud.h"
+#include "link/line_records_guard.h"
 #include "link/port_driver.h"
 #include "link/port_listing.h"
 #include "link/stop_request.h"
@@ -184,6 +186,7 @@ set_up_failure set_up_line(const char* device, bool first) {
     // What an earlier run left unread (the rest of a block, when it was
     // killed mid-transfer) is no answer to anything we will ask.
     tcflush(fd.get(), TCIFLUSH);
+    begin_records_change();
     if (first) {
         device_own.settings = found;
         device_own.settings_valid = found_valid;
@@ -194,6 +197,7 @@ set_up_failure set_up_line(const char* device, bool first) {
     line_now.claim = claim;
     line_now.gone = false;
     line_now.fd = fd.release();
+    end_records_change();
     return {};
 }
 
@@ -209,8 +213,10 @@ port_claim claim_to_release() {
 }  // namespace
 
 void open_line(const char* device, long baud) {
+    begin_records_change();
     device_own = device_own_record{};
     device_own.path = device;
+    end_records_change();
     const set_up_failure failure = set_up_line(device, true);
     if (failure.failed_call != nullptr) {
         const bool opening = std::strcmp(failure.failed_call, "open") == 0 ||
@@ -225,8 +231,6 @@ bool reopen_line() {
     if (line_now.fd >= 0 || device_own.path == nullptr) return false;
     return set_up_line(device_own.path, false).failed_call == nullptr;
 }
-
-const char* line_device() { return device_own.path; }
 
 bool line_open() { return line_now.fd >= 0; }
 
@@ -255,28 +259,40 @@ void set_line_speed(long baud) {
 
 const termios& line_working_settings() { return working; }
 
-void restore_device() {
+namespace {
+
+void put_device_back() {
     const int fd = line_now.fd;
     if (fd < 0 || line_now.gone) return;
     if (device_own.settings_valid) tcsetattr(fd, TCSANOW, &device_own.settings);
     release_port(fd, claim_to_release());
 }
 
+}  // namespace
+
+void restore_device() {
+    if (take_records_for_handler()) put_device_back();
+}
+
 void close_line() {
     const int fd = line_now.fd;
     if (fd < 0) return;
-    restore_device();
-    // Marked closed before the descriptor goes, so that a signal's path to
-    // the exit never touches a closed (or reused) descriptor; the device is
-    // already as it was.
+    put_device_back();
+    // Marked closed before the descriptor goes, so that the stop handler's
+    // path to the exit never touches a closed (or reused) descriptor; the
+    // device is already as it was.
+    begin_records_change();
     line_now.fd = -1;
+    end_records_change();
     ::close(fd);
 }
 
 void adopt_line_descriptor(int fd) {
+    begin_records_change();
     device_own = device_own_record{};
     line_now = open_record{};
     line_now.fd = fd;
+    end_records_change();
 }
 
 void forget_device_settings() {

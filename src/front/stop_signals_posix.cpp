@@ -30,7 +30,10 @@ extern "C" void on_stop_signal(int signal_number) {
         // to hurry: that write just fails.
         if (signal_number == SIGPIPE) return;
         // A user who sees the program stopping and insists: put the device
-        // back and go, without waiting for the camera.
+        // back and go, without waiting for the camera. Safe only because
+        // nothing opens the line again once the goodbye has begun (the
+        // line's records go from open to closed only); the line keeps its
+        // own flag against a change in progress.
         camlink::restore_device();
         end_by_signal(signal_number);
     }
