@@ -10,6 +10,7 @@
 #include "link/camera.h"
 #include "link/command.h"
 #include "link/line.h"
+#include "link/termios_speed.h"
 #include "sim/camera_data.h"
 #include "tests/support/linked_camera.h"
 

@@ -14,6 +14,8 @@ namespace {
 constexpr std::array<const char*, 4> EXPECTED = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
 #elif defined(__FreeBSD__) || defined(__DragonFly__)
 constexpr std::array<const char*, 4> EXPECTED = {"/dev/cuau0", "/dev/cuau1", "/dev/cuau2", "/dev/cuau3"};
+#elif defined(_WIN32)
+constexpr std::array<const char*, 4> EXPECTED = {"COM1", "COM2", "COM3", "COM4"};
 #elif defined(__OpenBSD__)
 constexpr std::array<const char*, 4> EXPECTED = {"/dev/cua00", "/dev/cua01", "/dev/cua02", "/dev/cua03"};
 #elif defined(__NetBSD__)

@@ -54,4 +54,8 @@ void write_converter_file(picture_number first_new_number);
 // Deletes the converter's command file; a failure is of no interest.
 void delete_converter_file();
 
+// Deletes a picture file that was not saved whole; a failure is of no
+// interest (there is nothing left to do about it).
+void remove_picture_file(const char* name);
+
 }  // namespace lumicord::files

@@ -5,22 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 
 namespace lumicord::files {
-
-file_name picture_file_name(picture_number number) {
-    file_name name{};
-    std::snprintf(name.data(), name.size(), "dc_%03lld.dc2", number);
-    return name;
-}
-
-file_name image_file_name(picture_number number) {
-    file_name name{};
-    std::snprintf(name.data(), name.size(), "dc_%03lld.img", number);
-    return name;
-}
 
 bool file_exists(const char* name) {
     struct stat st {};
@@ -55,13 +42,9 @@ owned_stream create_replacement_file(const char* name) {
     return fd.into_stream("wb");
 }
 
-void write_converter_file(picture_number first_new_number) {
-    const owned_stream f = create_replacement_file(CONVERTER_FILE_NAME);
-    if (!f) return;
-    std::fprintf(f.get(), "-x%lld -a\n", first_new_number);
-}
-
 // unlink, not remove: a directory of that name is not ours to delete.
 void delete_converter_file() { ::unlink(CONVERTER_FILE_NAME); }
+
+void remove_picture_file(const char* name) { ::unlink(name); }
 
 }  // namespace lumicord::files

@@ -1,14 +1,10 @@
 #include "front/keys.h"
 
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 
-#include "front/stop_signals.h"
-#include "link/line.h"
+#include "front/console_input.h"
 
 namespace lumicord::front {
 
@@ -22,14 +18,11 @@ std::size_t key_end = 0;
 
 int read_key() {
     while (key_next == key_end) {
-        const wait_outcome outcome = wait_for(STDIN_FILENO, camlink::line_hangup_descriptor(), -1);
-        if (outcome == wait_outcome::stopped) return EOF;
-        if (outcome == wait_outcome::hangup) return KEY_LINE_HANGUP;
-        const ssize_t count = ::read(STDIN_FILENO, key_buffer.data(), key_buffer.size());
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return EOF;
+        const console_read got = read_console_input(key_buffer.data(), key_buffer.size());
+        if (got.end == input_end::line_hangup) return KEY_LINE_HANGUP;
+        if (got.end != input_end::none) return EOF;
         key_next = 0;
-        key_end = static_cast<std::size_t>(count);
+        key_end = got.count;
     }
     return key_buffer[key_next++];
 }

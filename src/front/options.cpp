@@ -104,7 +104,7 @@ int hint_separate_values(int argc, char** argv, std::FILE* to) {
         const bool is_port = arg[1] == 'C' || arg[1] == 'c';
         std::array<char, PATH_LENGTH> device{};
         const char* value = nullptr;
-        if (looks_like_number(next) || (is_port && next[0] == '/'))
+        if (looks_like_number(next) || (is_port && camlink::names_device(next)))
             value = next;
         else if (is_port && device_path_for_name(next, device.data(), device.size()))
             value = device.data();
@@ -157,7 +157,7 @@ void read_options(int argc, char** argv) {
             case 'c':
                 // A path names the device itself, for adapters and
                 // pseudo-terminals the port numbers cannot reach.
-                if (value[0] == '/') {
+                if (camlink::names_device(value)) {
                     options.device = value;
                 } else {
                     options.device = nullptr;

@@ -7,7 +7,7 @@ namespace lumicord::front {
 
 struct options_record {
     int port = 1;                 // -C
-    const char* device = nullptr; // -C with a value beginning with "/": the device path itself
+    const char* device = nullptr; // -C with a value naming a device (see names_device): the device itself
     long baud = 9600;             // -B, as given, even when the line cannot run at it
     int search_top = 100;         // -N
     int video_count = 0;          // -V; 0 = interactive

@@ -1,7 +1,5 @@
 #include "front/saving.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <utility>
 
@@ -25,7 +23,7 @@ bool close_checked(owned_stream& stream) {
 
 bool finish_picture_file(owned_stream stream, const char* name) {
     if (close_checked(stream)) return true;
-    ::unlink(name);
+    files::remove_picture_file(name);
     return false;
 }
 
@@ -44,7 +42,7 @@ bool save_picture(int picture, files::picture_number file_number, int shown_numb
     int result = camlink::fetch_picture(picture, created.stream.get());
     if (result != camlink::RES_OK) {
         created.stream.close();
-        ::unlink(name.data());
+        files::remove_picture_file(name.data());
     } else if (!finish_picture_file(std::move(created.stream), name.data())) {
         result = camlink::RES_SAVE_ERROR;
     }

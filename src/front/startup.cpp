@@ -5,6 +5,7 @@
 #include "files/picture_files.h"
 #include "front/command_loop.h"
 #include "front/console.h"
+#include "front/console_input.h"
 #include "front/goodbye.h"
 #include "front/options.h"
 #include "front/stop_signals.h"
@@ -15,6 +16,7 @@
 namespace lumicord::front {
 
 void run_program(int argc, char** argv) {
+    prepare_console();
     // First of all, so that the hints come before any other output, a help
     // banner included.
     hint_separate_values(argc, argv, stderr);

@@ -6,16 +6,15 @@ namespace {
 
 struct speed_entry {
     long baud;
-    speed_t constant;
     std::array<std::uint8_t, 2> code;
 };
 
 constexpr std::array<speed_entry, 5> SPEEDS = {{
-    {9600, B9600, {0x96, 0x00}},
-    {19200, B19200, {0x19, 0x20}},
-    {38400, B38400, {0x38, 0x40}},
-    {57600, B57600, {0x57, 0x60}},
-    {115200, B115200, {0x11, 0x52}},
+    {9600, {0x96, 0x00}},
+    {19200, {0x19, 0x20}},
+    {38400, {0x38, 0x40}},
+    {57600, {0x57, 0x60}},
+    {115200, {0x11, 0x52}},
 }};
 
 const speed_entry& entry_for(long baud) {
@@ -27,8 +26,6 @@ const speed_entry& entry_for(long baud) {
 }  // namespace
 
 long line_speed_for(long baud) { return entry_for(baud).baud; }
-
-speed_t speed_constant(long line_speed) { return entry_for(line_speed).constant; }
 
 std::array<std::uint8_t, 2> baud_code_for(long line_speed) { return entry_for(line_speed).code; }
 

@@ -1,8 +1,6 @@
 // Line speeds and the camera's names for them.
 #pragma once
 
-#include <termios.h>
-
 #include <array>
 #include <cstdint>
 
@@ -11,8 +9,6 @@ namespace lumicord::camlink {
 // The speed the line and camera actually use for a requested baud figure:
 // the figure itself when both support it, 9600 otherwise.
 long line_speed_for(long baud);
-
-speed_t speed_constant(long line_speed);
 
 // The two bytes CMD_INIT carries to name a speed: its first four decimal
 // digits as packed BCD.

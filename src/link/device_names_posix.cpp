@@ -31,4 +31,6 @@ const char* device_path_for(int port) {
     return DEVICE_NAMES[0];
 }
 
+bool names_device(const char* value) { return value[0] == '/'; }
+
 }  // namespace lumicord::camlink

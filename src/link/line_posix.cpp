@@ -15,6 +15,7 @@
 
 #include "common/owners.h"
 #include "link/baud.h"
+#include "link/termios_speed.h"
 #include "link/line_records_guard.h"
 #include "link/port_driver.h"
 #include "link/port_listing.h"

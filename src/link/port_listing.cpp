@@ -1,8 +1,5 @@
 #include "link/port_listing.h"
 
-#include <limits.h>
-
-#include <cstdlib>
 #include <cstring>
 
 namespace lumicord::camlink {
@@ -10,22 +7,6 @@ namespace lumicord::camlink {
 namespace {
 
 constexpr const char* HINT_START = "lumicord: serial ports here: ";
-
-// The device tried is this port when named by the same path, by the
-// kernel's device, or through a link to it (resolved without opening it).
-bool is_tried(const serial_port& port, const char* tried) {
-    if (tried == nullptr) return false;
-    if (std::strcmp(port.device.data(), tried) == 0) return true;
-    if (port.kernel_name[0] == '\0') return false;
-    std::array<char, PATH_MAX> device{};
-    const int length = std::snprintf(device.data(), device.size(), "/dev/%s", port.kernel_name.data());
-    if (length < 0 || static_cast<std::size_t>(length) >= device.size()) return false;
-    if (std::strcmp(device.data(), tried) == 0) return true;
-    std::array<char, PATH_MAX> tried_real{};
-    std::array<char, PATH_MAX> device_real{};
-    return realpath(tried, tried_real.data()) != nullptr && realpath(device.data(), device_real.data()) != nullptr &&
-           std::strcmp(tried_real.data(), device_real.data()) == 0;
-}
 
 // " (ttyUSB0, ftdi_sio, FTDI FT232R USB UART, serial A1B2C3)", leaving out
 // what the system does not say; nothing at all when it says nothing.
@@ -45,6 +26,7 @@ void describe(std::FILE* to, const serial_port& port, bool tried) {
         field(port.vendor.data());
         field(port.product.data());
     }
+    field(port.usb_ids.data());
     if (port.serial[0] != '\0') {
         std::fprintf(to, "%sserial %s", separator, port.serial.data());
         separator = ", ";
@@ -78,7 +60,7 @@ void hint_serial_ports(std::FILE* to, const serial_port_list& ports, const char*
         else
             std::fprintf(to, "lumicord:%*s", indent, "");
         std::fprintf(to, "-C%s", ports.ports[i].device.data());
-        describe(to, ports.ports[i], is_tried(ports.ports[i], tried));
+        describe(to, ports.ports[i], tried != nullptr && names_port(ports.ports[i], tried));
         std::fputc('\n', to);
     }
 }

@@ -18,6 +18,7 @@ struct serial_port {
     std::array<char, 128> vendor{};      // a USB device's own words, as the system gives them
     std::array<char, 128> product{};
     std::array<char, 128> serial{};
+    std::array<char, 32> usb_ids{};      // "VID_0403 PID_6001" where the system gives the IDs (Windows)
     int port_number = 0;                 // 1-4 when a port number names this device, else 0
 };
 
@@ -33,6 +34,11 @@ struct serial_port_list {
 // order of their kernel names (ttyS2 before ttyS10). Linux reads sysfs;
 // other systems list their call-out devices.
 serial_port_list list_serial_ports(const char* root = "");
+
+// True when tried, a device as the user named it, is this port: by the
+// same name, or (on Unix) by the kernel's device or a link to it, resolved
+// without opening anything.
+bool names_port(const serial_port& port, const char* tried);
 
 // The two ways, each usable on any system (for the tests).
 serial_port_list list_sysfs_ports(const char* root);

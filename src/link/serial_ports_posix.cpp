@@ -243,6 +243,21 @@ serial_port_list list_callout_devices(const char* root) {
     return list;
 }
 
+// The device tried is this port when named by the same path, by the
+// kernel's device, or through a link to it (resolved without opening it).
+bool names_port(const serial_port& port, const char* tried) {
+    if (std::strcmp(port.device.data(), tried) == 0) return true;
+    if (port.kernel_name[0] == '\0') return false;
+    std::array<char, PATH_MAX> device{};
+    const int length = std::snprintf(device.data(), device.size(), "/dev/%s", port.kernel_name.data());
+    if (length < 0 || static_cast<std::size_t>(length) >= device.size()) return false;
+    if (std::strcmp(device.data(), tried) == 0) return true;
+    std::array<char, PATH_MAX> tried_real{};
+    std::array<char, PATH_MAX> device_real{};
+    return realpath(tried, tried_real.data()) != nullptr && realpath(device.data(), device_real.data()) != nullptr &&
+           std::strcmp(tried_real.data(), device_real.data()) == 0;
+}
+
 serial_port_list list_serial_ports(const char* root) {
 #if defined(__linux__)
     return list_sysfs_ports(root);

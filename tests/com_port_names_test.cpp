@@ -1,0 +1,55 @@
+// The -C rules for Windows' port names, decided on text alone.
+#include "link/com_port_names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lumicord::camlink {
+namespace {
+
+struct name_case {
+    const char* text;
+    int number;         // com_port_number
+    bool names_device;  // names_windows_device
+};
+
+constexpr name_case NAME_CASES[] = {
+    {"COM1", 1, true},
+    {"com7", 7, true},
+    {"CoM12", 12, true},
+    {"COM256", 256, true},
+    {"\\\\.\\COM12", 12, true},
+    {"\\\\.\\com3", 3, true},
+    {"\\\\.\\CNCA0", 0, true},  // another driver's device path
+    {"COM257", 0, false},
+    {"COM0", 0, false},
+    {"COM007", 0, false},
+    {"COM", 0, false},
+    {"COM1x", 0, false},
+    {"COM-1", 0, false},
+    {"COMX", 0, false},
+    {"XCOM1", 0, false},
+    {"3", 0, false},
+    {"", 0, false},
+    {"/dev/ttyS0", 0, false},
+    {"\\\\?\\COM1", 0, false},
+};
+
+TEST(com_port_names_test, port_numbers_and_device_names) {
+    for (const name_case& c : NAME_CASES) {
+        EXPECT_EQ(com_port_number(c.text), c.number) << c.text;
+        EXPECT_EQ(names_windows_device(c.text), c.names_device) << c.text;
+    }
+}
+
+TEST(com_port_names_test, a_port_name_opens_as_a_device_path) {
+    EXPECT_STREQ(windows_path_for("COM7").data(), "\\\\.\\COM7");
+    EXPECT_STREQ(windows_path_for("com12").data(), "\\\\.\\com12");
+    EXPECT_STREQ(windows_path_for("\\\\.\\COM12").data(), "\\\\.\\COM12");
+    // Too long to be opened: nothing, rather than a name cut short.
+    EXPECT_STREQ(windows_path_for(std::string(200, 'C').c_str()).data(), "");
+}
+
+}  // namespace
+}  // namespace lumicord::camlink
