@@ -51,5 +51,26 @@ TEST(com_port_names_test, a_port_name_opens_as_a_device_path) {
     EXPECT_STREQ(windows_path_for(std::string(200, 'C').c_str()).data(), "");
 }
 
+TEST(com_port_names_test, the_port_tried_however_it_was_written) {
+    struct tried_case {
+        const char* listed;
+        const char* tried;
+        bool same;
+    };
+    constexpr tried_case TRIED_CASES[] = {
+        {"COM3", "COM3", true},
+        {"COM3", "com3", true},
+        {"COM12", "\\\\.\\com12", true},
+        {"COM3", "COM30", false},
+        {"COM30", "COM3", false},
+        {"COM3", "COM", false},
+        {"CNCA0", "cnca0", true},  // a port with a name of its own
+        {"CNCA0", "\\\\.\\CNCA0", true},
+        {"CNCA0", "CNCA", false},
+    };
+    for (const tried_case& c : TRIED_CASES)
+        EXPECT_EQ(same_windows_port(c.listed, c.tried), c.same) << c.listed << " " << c.tried;
+}
+
 }  // namespace
 }  // namespace lumicord::camlink

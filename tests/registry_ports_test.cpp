@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "link/port_listing.h"
@@ -12,15 +13,18 @@
 namespace lumicord::camlink {
 namespace {
 
-// Through a temporary file, which every system's C library offers.
+// Through a file in the system's temporary directory, which every system
+// has (tmpfile would write to the drive's root on Windows).
 std::string listing(const serial_port_list& list) {
-    std::FILE* out = std::tmpfile();
-    if (out == nullptr) return "(no temporary file)";
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "lumicord_registry_ports_test.txt";
+    std::FILE* out = std::fopen(path.string().c_str(), "w+b");
+    if (out == nullptr) return "(no file at " + path.string() + ")";
     show_serial_ports(out, list);
     std::rewind(out);
     std::string result;
     for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) result += static_cast<char>(c);
     std::fclose(out);
+    std::filesystem::remove(path);
     return result;
 }
 

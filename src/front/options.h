@@ -30,9 +30,9 @@ const char* chosen_device();
 // followed by a word that does not begin with "-", one line to the stream
 // saying that the separate word is ignored, which a user would not guess,
 // and naming the one-word form where joining gives what was meant: a
-// number, a path from /, or for -C a name found below /dev or from the
-// working directory, given as its full path. Returns the number of lines
-// written.
+// number, a device named as -C takes it (a path from /; on Windows a port's
+// name), or for -C a name found below /dev or from the working directory,
+// given as its full path. Returns the number of lines written.
 int hint_separate_values(int argc, char** argv, std::FILE* to);
 
 // atoi and atol as the C library reads them, but a value beyond the type's

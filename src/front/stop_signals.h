@@ -1,9 +1,12 @@
-// What stops the program from outside, and how: SIGINT (Ctrl-C), SIGTERM,
-// SIGHUP (a closed terminal) and SIGPIPE (output to a reader that went
-// away). The handler only notes the signal and passes a stop request to the
-// camera link, whose exchange in progress then ends at its next byte or
-// block boundary; the goodbye puts camera and device back as they were and
-// the process then ends by the signal itself, as the caller expects of it.
+// What stops the program from outside, and how: on Unix SIGINT (Ctrl-C),
+// SIGTERM, SIGHUP (a closed terminal) and SIGPIPE (output to a reader that
+// went away); on Windows Ctrl-C, Ctrl-Break and a closed console window,
+// whose handler runs on a thread of its own. The handler only notes the
+// stop and passes a stop request to the camera link, whose exchange in
+// progress then ends at its next byte or block boundary; the goodbye puts
+// camera and device back as they were and the process then ends as one
+// so stopped does (by the signal itself on Unix, with
+// STATUS_CONTROL_C_EXIT on Windows), as the caller expects of it.
 #pragma once
 
 namespace lumicord::front {
@@ -13,7 +16,8 @@ namespace lumicord::front {
 // under nohup a closed terminal does not stop a long video run.
 void install_stop_handlers();
 
-// The signal that asked us to stop, or 0.
+// The signal that asked us to stop, or 0 (on Windows SIGINT, SIGBREAK or,
+// for a closed console window, SIGTERM).
 int stop_signal();
 
 enum class wait_outcome {
@@ -28,7 +32,9 @@ enum class wait_outcome {
 // (never when negative) or a stop signal arrives, also one that came just
 // before the wait began: the signals are held back while the request is
 // tested and let through only inside the wait, so none can slip in between
-// and leave us blocked. A descriptor of -1 is not watched.
+// and leave us blocked. A descriptor of -1 is not watched. On Windows only
+// the stop and the timeout are watched (the console's input has its own
+// wait, see console_input.h).
 wait_outcome wait_for(int input_fd, int hangup_fd, int timeout_ms);
 
 // Called when the goodbye starts; returns the signal that asked us to stop,
@@ -37,7 +43,8 @@ wait_outcome wait_for(int input_fd, int hangup_fd, int timeout_ms);
 int begin_goodbye();
 
 // Ends the process by signal_number with its default action, so that the
-// parent sees the signal (a shell shows 128 + its number).
+// parent sees the signal (a shell shows 128 + its number); on Windows with
+// STATUS_CONTROL_C_EXIT, the status of any program Ctrl-C ends.
 [[noreturn]] void end_by_signal(int signal_number);
 
 }  // namespace lumicord::front

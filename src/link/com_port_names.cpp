@@ -39,6 +39,15 @@ int com_port_number(const char* text) {
 
 bool names_windows_device(const char* text) { return starts_with_device_prefix(text) || bare_com_number(text) != 0; }
 
+bool same_windows_port(const char* listed, const char* tried) {
+    const int number = com_port_number(tried);
+    if (number != 0) return number == com_port_number(listed);
+    if (starts_with_device_prefix(tried)) tried += DEVICE_PREFIX_LENGTH;
+    for (; *listed != '\0' && upper(*listed) == upper(*tried); ++listed, ++tried) {
+    }
+    return *listed == '\0' && *tried == '\0';
+}
+
 windows_device_path windows_path_for(const char* named) {
     windows_device_path path{};
     const char* prefix = starts_with_device_prefix(named) ? "" : DEVICE_PREFIX;

@@ -19,6 +19,11 @@ int com_port_number(const char* text);
 // any device path beginning "\\.\".
 bool names_windows_device(const char* text);
 
+// True when tried, a port as the user named it, is the listed port: by its
+// number whichever way it is written, else by the same name in any case,
+// with or without "\\.\" before it.
+bool same_windows_port(const char* listed, const char* tried);
+
 using windows_device_path = std::array<char, 128>;
 
 // What CreateFile opens for a device named by the user: a port's name

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,11 +16,11 @@
 
 #include "common/owners.h"
 #include "link/baud.h"
-#include "link/termios_speed.h"
 #include "link/line_records_guard.h"
 #include "link/port_driver.h"
 #include "link/port_listing.h"
 #include "link/stop_request.h"
+#include "link/termios_speed.h"
 
 namespace lumicord::camlink {
 
@@ -43,7 +44,9 @@ struct device_own_record {
 struct open_record {
     int fd = -1;
     port_claim claim;
-    bool gone = false;  // the device went away under us (see line_lost)
+    // The device went away under us (see line_lost). Atomic: the stop
+    // handler reads it, and it changes outside the records' flag.
+    std::atomic<bool> gone{false};
 };
 
 device_own_record device_own;
@@ -291,7 +294,8 @@ void close_line() {
 void adopt_line_descriptor(int fd) {
     begin_records_change();
     device_own = device_own_record{};
-    line_now = open_record{};
+    line_now.claim = port_claim{};
+    line_now.gone = false;
     line_now.fd = fd;
     end_records_change();
 }

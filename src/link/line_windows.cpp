@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/windows_text.h"
 #include "link/baud.h"
@@ -34,7 +36,9 @@ struct device_own_record {
 // What one open holds.
 struct open_record {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    bool gone = false;  // the device went away under us (see line_lost)
+    // The device went away under us (see line_lost). Atomic: the stop
+    // handler reads it, and it changes outside the records' flag.
+    std::atomic<bool> gone{false};
 };
 
 device_own_record device_own;
@@ -213,7 +217,7 @@ void open_line(const char* device, long baud) {
     end_records_change();
     const set_up_failure failure = set_up_line(device, true);
     if (failure.failed_call != nullptr) {
-        if (failure.failed_call[0] == 'o') fail_open(device, failure.error);
+        if (std::strcmp(failure.failed_call, "open") == 0) fail_open(device, failure.error);
         fail_setup(device, failure);
     }
     set_line_speed(baud);
@@ -260,10 +264,11 @@ void close_line() {
 void send_byte(std::uint8_t byte) {
     if (line_now.gone) return;
     DWORD written = 0;
-    if (WriteFile(line_now.handle, &byte, 1, &written, nullptr) && written == 1) return;
+    const bool done = WriteFile(line_now.handle, &byte, 1, &written, nullptr) != 0;
+    if (done && written == 1) return;
     if (stop_requested()) return;
     // A write that timed out reports success with nothing written.
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_WRITE_FAULT);
+    if (done) SetLastError(ERROR_TIMEOUT);
     report_line_failure("write");
 }
 

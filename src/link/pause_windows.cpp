@@ -14,6 +14,8 @@ constexpr long long TICKS_PER_SECOND = 128;
 constexpr DWORD HIGH_RESOLUTION_TIMER = 0x00000002;
 // The longest a plain timer may oversleep: the system's timer tick.
 constexpr long long COARSE_TICK_MS = 16;
+// How late a high-resolution timer may wake.
+constexpr long long FINE_MARGIN_MS = 2;
 
 long long counter_now() {
     LARGE_INTEGER now{};
@@ -34,9 +36,11 @@ void pause(int ms) {
     // Sleep and a plain timer wake on the system's 15.6 ms tick, which
     // would stretch 102 ms to as much as 117; a high-resolution timer keeps
     // to the span. Where there is none, a plain timer sleeps until a tick
-    // before the end and the rest is spun out.
+    // before the end.
+    // Even a high-resolution timer wakes a little late on a busy system:
+    // the last stretch is spun out.
     owned_handle timer(CreateWaitableTimerExW(nullptr, nullptr, HIGH_RESOLUTION_TIMER, TIMER_ALL_ACCESS));
-    long long spin = 0;
+    long long spin = frequency.QuadPart * FINE_MARGIN_MS / 1000;
     if (!timer) {
         timer = owned_handle(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS));
         spin = frequency.QuadPart * COARSE_TICK_MS / 1000;

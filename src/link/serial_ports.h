@@ -1,7 +1,8 @@
 // Which serial ports this computer has, read from what the system publishes
 // about them (sysfs and /dev/serial/by-id on Linux, the names of the
-// call-out devices elsewhere). Nothing here opens a device: opening a port
-// drops and raises its modem lines, which resets some devices.
+// call-out devices elsewhere, the registry on Windows). Nothing here opens
+// a device: opening a port drops and raises its modem lines, which resets
+// some devices.
 #pragma once
 
 #include <array>
@@ -32,7 +33,8 @@ struct serial_port_list {
 // The ports of the system whose root directory is root ("" for this
 // computer's own; tests hand in a directory laid out like one), in the
 // order of their kernel names (ttyS2 before ttyS10). Linux reads sysfs;
-// other systems list their call-out devices.
+// other systems list their call-out devices; Windows reads the registry
+// (root must be "" there) and orders the ports by number.
 serial_port_list list_serial_ports(const char* root = "");
 
 // True when tried, a device as the user named it, is this port: by the

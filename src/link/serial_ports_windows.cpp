@@ -98,11 +98,7 @@ void read_bus_devices(serial_port_list& list, const char* bus) {
 
 }  // namespace
 
-bool names_port(const serial_port& port, const char* tried) {
-    const int number = com_port_number(tried);
-    if (number != 0) return number == com_port_number(port.device.data());
-    return _stricmp(port.device.data(), tried) == 0;
-}
+bool names_port(const serial_port& port, const char* tried) { return same_windows_port(port.device.data(), tried); }
 
 // The registry, not SetupAPI: the serial-port map lists exactly the ports
 // present, without opening one and without another library, and the
