@@ -6,6 +6,7 @@
 
 #include "front/console_input.h"
 #include "front/stop_waits_windows.h"
+#include "link/line.h"
 
 namespace lumicord::front {
 
@@ -16,6 +17,8 @@ constexpr unsigned char CONSOLE_END = 0x1A;
 // A console read cut short by Ctrl-C may return before the control
 // handler's thread has said so: this long it may still come.
 constexpr DWORD CTRL_C_GRACE_MS = 250;
+// How often the serial line is looked at while the program waits for a key.
+constexpr DWORD HANGUP_LOOK_MS = 1000;
 
 // Standard input is read on a thread of its own, one read whenever the
 // program asks for keys, so that the program waits for its input and a
@@ -77,7 +80,13 @@ console_read read_console_input(unsigned char* buffer, std::size_t size) {
         read_in_flight = true;
         SetEvent(reader.wanted);
     }
-    const wait_outcome outcome = wait_for_handle(reader.done, INFINITE);
+    // An adapter pulled out while the program waits for a key is noticed
+    // within a second, as a hang-up is on Unix.
+    wait_outcome outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
+    while (outcome == wait_outcome::timed_out) {
+        if (camlink::line_open() && camlink::line_hung_up()) return {0, input_end::line_hangup};
+        outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
+    }
     if (outcome == wait_outcome::stopped) return {0, input_end::stopped};
     read_in_flight = false;
     const bool ended = !reader.ok || reader.count == 0 || reader.buffer[0] == CONSOLE_END;

@@ -29,7 +29,9 @@ bool line_lost();
 int line_hangup_descriptor();
 
 // True when the line has indeed hung up (it is then marked lost); asked
-// after line_hangup_descriptor reported something.
+// after line_hangup_descriptor reported something, and on Windows, which
+// has nothing to wait on for a hang-up, now and then while the program
+// waits for a key.
 bool line_hung_up();
 
 // Opens the device of the lost line again, by every rule of the first open,

@@ -232,11 +232,20 @@ bool line_open() { return line_now.handle != INVALID_HANDLE_VALUE; }
 
 bool line_lost() { return line_now.gone; }
 
-// Windows has nothing to wait on for a hang-up: a pulled adapter shows at
-// the next call on the port.
+// Windows has nothing to wait on for a hang-up: the console's input asks
+// line_hung_up now and then instead.
 int line_hangup_descriptor() { return -1; }
 
-bool line_hung_up() { return line_now.gone; }
+// A pulled adapter fails the cheapest call on the port.
+bool line_hung_up() {
+    if (line_now.handle == INVALID_HANDLE_VALUE || line_now.gone) return line_now.gone;
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (!ClearCommError(line_now.handle, &errors, &status) &&
+        line_outcome_of(GetLastError(), line_call::transfer) == line_outcome::lost)
+        line_now.gone = true;
+    return line_now.gone;
+}
 
 void set_line_speed(long baud) {
     working.BaudRate = static_cast<DWORD>(line_speed_for(baud));
