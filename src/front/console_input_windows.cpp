@@ -62,6 +62,9 @@ bool reading_console() { return GetFileType(GetStdHandle(STD_INPUT_HANDLE)) == F
 // A read still under way when a stop came is left to the reader thread: the
 // program ends without asking for more.
 bool read_in_flight = false;
+// A read that ended together with the line's loss: handed over once the
+// line has been dealt with.
+bool read_held = false;
 
 }  // namespace
 
@@ -74,21 +77,32 @@ void prepare_console() {
 
 console_read read_console_input(unsigned char* buffer, std::size_t size) {
     if (!start_reader()) return {0, input_end::end};
-    if (!read_in_flight) {
-        reader.buffer = buffer;
-        reader.size = static_cast<DWORD>(size);
-        read_in_flight = true;
-        SetEvent(reader.wanted);
+    const auto line_gone = [] { return camlink::line_open() && camlink::line_hung_up(); };
+    if (!read_held) {
+        if (!read_in_flight) {
+            reader.buffer = buffer;
+            reader.size = static_cast<DWORD>(size);
+            read_in_flight = true;
+            SetEvent(reader.wanted);
+        }
+        // An adapter pulled out while the program waits for a key is noticed
+        // within a second, as a hang-up is on Unix.
+        wait_outcome outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
+        while (outcome == wait_outcome::timed_out) {
+            if (line_gone()) return {0, input_end::line_hangup};
+            outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
+        }
+        if (outcome == wait_outcome::stopped) return {0, input_end::stopped};
+        read_in_flight = false;
+        // A key typed after the adapter went waits for the line's return, as
+        // on Unix, where the hang-up is seen before the key: it must not go
+        // to a line that is no longer there.
+        if (line_gone()) {
+            read_held = true;
+            return {0, input_end::line_hangup};
+        }
     }
-    // An adapter pulled out while the program waits for a key is noticed
-    // within a second, as a hang-up is on Unix.
-    wait_outcome outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
-    while (outcome == wait_outcome::timed_out) {
-        if (camlink::line_open() && camlink::line_hung_up()) return {0, input_end::line_hangup};
-        outcome = wait_for_handle(reader.done, HANGUP_LOOK_MS);
-    }
-    if (outcome == wait_outcome::stopped) return {0, input_end::stopped};
-    read_in_flight = false;
+    read_held = false;
     const bool ended = !reader.ok || reader.count == 0 || reader.buffer[0] == CONSOLE_END;
     if (!ended) return {reader.count, input_end::none};
     // Ctrl-C ends the console's read with nothing read, like its end.

@@ -190,12 +190,14 @@ void put_device_back() {
 }
 
 // The bytes the port has received and not yet handed over; 0 when it
-// cannot say.
+// cannot say. A port whose device went away fails here, even where its
+// reads only time out: the line is then lost.
 DWORD bytes_waiting() {
     COMSTAT status{};
     DWORD errors = 0;
-    if (!ClearCommError(line_now.handle, &errors, &status)) return 0;
-    return status.cbInQue;
+    if (ClearCommError(line_now.handle, &errors, &status)) return status.cbInQue;
+    if (line_outcome_of(GetLastError(), line_call::transfer) == line_outcome::lost) line_now.gone = true;
+    return 0;
 }
 
 // One ReadFile: the count read, or -1 after reporting (or marking the line
@@ -239,11 +241,7 @@ int line_hangup_descriptor() { return -1; }
 // A pulled adapter fails the cheapest call on the port.
 bool line_hung_up() {
     if (line_now.handle == INVALID_HANDLE_VALUE || line_now.gone) return line_now.gone;
-    COMSTAT status{};
-    DWORD errors = 0;
-    if (!ClearCommError(line_now.handle, &errors, &status) &&
-        line_outcome_of(GetLastError(), line_call::transfer) == line_outcome::lost)
-        line_now.gone = true;
+    bytes_waiting();
     return line_now.gone;
 }
 
@@ -288,8 +286,12 @@ long read_line(std::uint8_t* buffer, std::size_t count) {
     // As the line's settings on Unix: the bytes already there at once,
     // else the first byte to come within 1.5 s and whatever came with it.
     DWORD waiting = bytes_waiting();
+    if (line_now.gone) return 0;
     if (waiting == 0) {
         const long first = read_once(buffer, 1);
+        // Silence may be a device that went away while the read waited:
+        // asked now, so that the loss is seen at this read.
+        if (first == 0) bytes_waiting();
         if (first <= 0) return first;
         waiting = bytes_waiting();
         if (waiting == 0 || wanted == 1) return 1;
