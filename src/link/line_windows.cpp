@@ -84,21 +84,11 @@ COMMTIMEOUTS build_timeouts() {
     return t;
 }
 
-// Parity is the one setting a pseudo-terminal behind a COM port (wine)
-// cannot keep: the change fails with "invalid parameter" although the rest,
-// the speed included, took effect. Only that difference is forgiven.
+// The working settings, all of them or none: a port that cannot take even
+// parity is no line for the camera.
 bool apply_settings(HANDLE port, const DCB& wanted) {
     DCB applied = wanted;
-    if (SetCommState(port, &applied)) return true;
-    if (GetLastError() != ERROR_INVALID_PARAMETER) return false;
-    DCB now{};
-    now.DCBlength = sizeof now;
-    const bool took_effect = GetCommState(port, &now) && now.BaudRate == wanted.BaudRate &&
-                             now.ByteSize == wanted.ByteSize && now.StopBits == wanted.StopBits &&
-                             now.fOutxCtsFlow == wanted.fOutxCtsFlow && now.fOutxDsrFlow == wanted.fOutxDsrFlow &&
-                             now.fOutX == wanted.fOutX && now.fInX == wanted.fInX;
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return took_effect;
+    return SetCommState(port, &applied) != 0;
 }
 
 // A failed call on the open port: a device that went away makes the line
