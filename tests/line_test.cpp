@@ -1,4 +1,5 @@
 #include "link/line.h"
+#include "link/group_name.h"
 #include "link/line_testing.h"
 
 #include <gtest/gtest.h>
@@ -433,6 +434,20 @@ INSTANTIATE_TEST_SUITE_P(errors, failed_setting_death_test,
                          [](const ::testing::TestParamInfo<settings_failure>& info) {
                              return errno_name(info.param.error);
                          });
+
+TEST(group_name_test, the_group_file_is_read_line_by_line) {
+    lumicord::testing::scratch_dir dir;
+    dir.touch("group",
+              "root:x:0:\n+nis:x:20:\n#comment:x:20:\nshort:20\n:x:20:\nbad:x:2O:\n"
+              "dialout:x:20:pi,camera\nuucp:x:10:\nwide:x:4294967294:");
+    const struct {
+        gid_t gid;
+        const char* name;
+    } cases[] = {{20, "dialout"}, {10, "uucp"}, {4294967294U, "wide"}, {0, "root"}, {21, ""}};
+    const std::string file = (dir / "group").string();
+    for (const auto& c : cases) EXPECT_EQ(group_name(c.gid, file.c_str()), c.name) << c.gid;
+    EXPECT_EQ(group_name(20, (dir / "missing").c_str()), "");
+}
 
 }  // namespace
 }  // namespace lumicord::camlink

@@ -74,7 +74,7 @@ TEST(lumicord_sim, fault_confined_to_pictures_strikes_once) {
 TEST(lumicord_sim, saves_the_pictures_it_would_serve_and_exits) {
     testing::scratch_dir dir;
     testing::program_run run;
-    run.binary = LUMICORD_SIM_BINARY;
+    run.binary = testing::lumicord_sim_binary();
     run.args = {"--pictures", "3", "--mixed-res", "--save-pictures", dir.path().string()};
     const testing::program_result r = testing::run_program(run);
     EXPECT_EQ(r.exit_status, 0) << r.err;
@@ -90,7 +90,7 @@ TEST(lumicord_sim, saves_the_pictures_it_would_serve_and_exits) {
 TEST(lumicord_sim, a_picture_it_cannot_save_is_named_and_fails) {
     testing::scratch_dir dir;
     testing::program_run run;
-    run.binary = LUMICORD_SIM_BINARY;
+    run.binary = testing::lumicord_sim_binary();
     const std::string missing = (dir / "missing").string();
     run.args = {"--pictures", "1", "--save-pictures", missing};
     const testing::program_result r = testing::run_program(run);
@@ -100,7 +100,7 @@ TEST(lumicord_sim, a_picture_it_cannot_save_is_named_and_fails) {
 
 TEST(lumicord_sim, bad_command_line_is_refused) {
     testing::program_run run;
-    run.binary = LUMICORD_SIM_BINARY;
+    run.binary = testing::lumicord_sim_binary();
     run.args = {"--snap-delay", "1000"};
     const testing::program_result r = testing::run_program(run);
     EXPECT_EQ(r.exit_status, 2);
@@ -125,7 +125,7 @@ protected:
 
     testing::program_result start_refused(const std::filesystem::path& path) {
         testing::program_run run;
-        run.binary = LUMICORD_SIM_BINARY;
+        run.binary = testing::lumicord_sim_binary();
         run.args = {"--link", path.string()};
         run.timeout_seconds = 30;
         return testing::run_program(run);

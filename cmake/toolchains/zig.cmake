@@ -1,7 +1,7 @@
 # Shared by the zig-*.cmake toolchain files, which set LUMICORD_ZIG_TARGET
 # (zig's name for the target) and the system first: zig's clang as the
 # compiler and zig's archiver, through the wrappers beside this file, which
-# fetch the pinned zig on first use (tools/zig).
+# run the pinned zig, which tools/zig fetch installs first.
 set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig-cc")
 set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig-c++")
 set(CMAKE_C_COMPILER_TARGET ${LUMICORD_ZIG_TARGET})

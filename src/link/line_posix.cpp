@@ -2,7 +2,6 @@
 #include "link/line_testing.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 
 #include "common/owners.h"
 #include "link/baud.h"
+#include "link/group_name.h"
 #include "link/line_records_guard.h"
 #include "link/port_driver.h"
 #include "link/port_listing.h"
@@ -78,11 +78,11 @@ void explain_permission(const char* device) {
     struct stat st {};
     if (stat(device, &st) != 0) return;
     if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0) return;
-    const group* g = getgrgid(st.st_gid);
-    if (g == nullptr || g->gr_name == nullptr) return;
+    const std::string name = group_name(st.st_gid);
+    if (name.empty()) return;
     std::fprintf(stderr,
                  "%s belongs to the group %s: join it with \"sudo usermod -aG %s $USER\", then log in again.\n",
-                 device, g->gr_name, g->gr_name);
+                 device, name.c_str(), name.c_str());
 }
 
 // failed_call names the system call that failed, as perror would.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 
 namespace lumicord::testing {
 
@@ -9,6 +10,14 @@ namespace {
 constexpr auto START_DEADLINE = std::chrono::seconds(30);
 constexpr auto STOP_DEADLINE = std::chrono::seconds(30);
 }  // namespace
+
+const std::string& lumicord_sim_binary() {
+    static const std::string binary = [] {
+        const char* chosen = std::getenv("LUMICORD_TEST_SIM_BINARY");
+        return std::string(chosen != nullptr && *chosen != '\0' ? chosen : LUMICORD_SIM_BINARY);
+    }();
+    return binary;
+}
 
 sim_process::sim_process(const std::vector<std::string>& args, const std::string& binary) {
     child_setup setup;

@@ -10,10 +10,15 @@
 
 namespace lumicord::testing {
 
+// The lumicord-sim binary the tests run: the one this build made, or the
+// one the environment variable LUMICORD_TEST_SIM_BINARY names (non-empty).
+const std::string& lumicord_sim_binary();
+
 class sim_process {
 public:
-    // The tool built with the tests, or another copy of it (an installed one).
-    explicit sim_process(const std::vector<std::string>& args, const std::string& binary = LUMICORD_SIM_BINARY);
+    // The tool built with the tests (or the one LUMICORD_TEST_SIM_BINARY
+    // names, a packaged one), or another copy of it (an installed one).
+    explicit sim_process(const std::vector<std::string>& args, const std::string& binary = lumicord_sim_binary());
     ~sim_process();
     sim_process(const sim_process&) = delete;
     sim_process& operator=(const sim_process&) = delete;
